@@ -1,0 +1,7 @@
+// The subset of the Windows API that this platform layer provides.
+#pragma once
+
+#include "win32/types.h"
+#include "win32/error.h"
+#include "win32/nls.h"
+#include "win32/profile.h"
