@@ -5,6 +5,7 @@
 #include <string>
 
 #include "profile_text.h"
+#include "win32/ansi_string.h"
 #include "win32/atomic_file.h"
 #include "win32/error.h"
 
@@ -41,8 +42,15 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCST
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
+  // The name is in the ANSI code page, like every argument of an A function; the file
+  // system holds UTF-8 names.
+  auto path = win32::AnsiToUtf8(lpFileName);
+  if (!path) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
   std::string current;
-  win32::FileResult read = win32::ReadWholeFile(lpFileName, current);
+  win32::FileResult read = win32::ReadWholeFile(*path, current);
   if (!read && read.error != ENOENT) {
     SetLastError(FromErrno(read.error));
     return FALSE;
@@ -53,7 +61,7 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCST
   std::string updated =
       win32::profile::Apply(current, lpAppName, Optional(lpKeyName), Optional(lpString));
   if (read && updated == current) return TRUE;
-  win32::FileResult written = win32::ReplaceFile(lpFileName, updated, 0600);
+  win32::FileResult written = win32::ReplaceFile(*path, updated, 0600);
   if (!written) {
     SetLastError(FromErrno(written.error));
     return FALSE;

@@ -1,0 +1,79 @@
+// The main window: the HTML view with the meter program form, "Read File" and
+// "Create File", and the menu that opens the other windows.
+#pragma once
+
+#include <QMainWindow>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "forms/common_dialog.h"
+
+class QAction;
+class QMenu;
+class QPushButton;
+class QWidget;
+
+namespace forms {
+class WebBrowser;
+}
+
+namespace app {
+
+class frm_FileCreate : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  static constexpr const char* kFormName = "frm_FileCreate";
+  static constexpr const char* kCaption = "Corvane Programmer / Discover IP / Debugger";
+  static constexpr const char* kAppTitle = "Corvane's Programmer / Debugger";
+
+  frm_FileCreate();
+  ~frm_FileCreate() override;
+
+  std::string GetAppPath() const;
+
+  // The window background as a colour value (blue-green-red).
+  std::int32_t BackColor() const;
+  void SetBackColor(std::int32_t value);
+
+  // Adds an entry to the top-level "Files" menu (created with its first entry).
+  QAction* AddFilesMenuEntry(const QString& caption, std::function<void()> action);
+  // What the "Meter Firmware", "Debug" and "Test Communications" entries open.
+  void SetMenuAction(QAction* entry, std::function<void()> action);
+
+  // Controls, named as the window definition names them.
+  forms::WebBrowser* wb = nullptr;
+  QPushButton* cmd_ReadRaw = nullptr;
+  QPushButton* cmd_CreateFile = nullptr;
+  forms::CommonDialog CommonDialog1;
+
+  QMenu* m1 = nullptr;
+  QAction* line1 = nullptr;
+  QAction* mnuNW = nullptr;
+  QAction* line2 = nullptr;
+  QMenu* mnu_uploadX = nullptr;
+  QAction* Mpg = nullptr;
+  QAction* line3 = nullptr;
+  QAction* Mfp = nullptr;
+  QAction* line4 = nullptr;
+  QAction* mnuDebug = nullptr;
+  QAction* line5 = nullptr;
+  QAction* mnuComms = nullptr;
+  QMenu* mnuFiles = nullptr;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildControls();
+  void BuildMenu();
+  void Form_Load();
+  void Form_Unload();
+  void wb_BeforeNavigate2(const std::string& url, bool& cancel);
+
+  QWidget* client_ = nullptr;
+  std::string app_path_;
+};
+
+}  // namespace app

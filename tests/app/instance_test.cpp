@@ -1,0 +1,90 @@
+// The single-instance refusal with real processes of the program.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "window_test_support.h"
+
+namespace {
+
+class Program {
+ public:
+  Program(const std::string& dir, const std::string& log) {
+    pid_ = fork();
+    if (pid_ == 0) {
+      setenv("FORMS_DIALOG_LOG", log.c_str(), 1);
+      setenv("FORMS_INSTANCE_LOCK", (dir + "/instance.lock").c_str(), 1);
+      setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
+      setenv("QT_QPA_PLATFORM", "offscreen", 1);
+      const std::string exe = testsupport::BinDir() + "/Debugger";
+      execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+  }
+  ~Program() { Kill(SIGKILL); }
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  // Waits (bounded) for the process to end; its exit status, or -1 if it is still running.
+  int WaitExit(int timeout_ms) {
+    for (int waited = 0; waited < timeout_ms; waited += 10) {
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return -1;
+  }
+  bool Running() {
+    int status = 0;
+    return pid_ > 0 && waitpid(pid_, &status, WNOHANG) == 0;
+  }
+  void Kill(int sig) {
+    if (pid_ <= 0) return;
+    kill(pid_, sig);
+    WaitExit(10000);
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+bool WaitForLog(const std::string& log, const std::string& text, int timeout_ms) {
+  for (int waited = 0; waited < timeout_ms; waited += 20) {
+    if (testsupport::ReadFile(log).find(text) != std::string::npos) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+TEST(PreviousInstance, SecondCopyIsRefusedAndAKilledCopyLeavesNoBlocker) {
+  const std::string dir = testsupport::MakeTempDir("instances");
+  const std::string shown = "Show\tfrm_FileCreate\n";
+
+  Program first(dir, dir + "/first.log");
+  ASSERT_TRUE(WaitForLog(dir + "/first.log", shown, 30000));
+
+  Program second(dir, dir + "/second.log");
+  EXPECT_EQ(second.WaitExit(30000), 0);
+  EXPECT_EQ(testsupport::ReadFile(dir + "/second.log"),
+            "MsgBox\t64\tCorvane - Taluro Programmer\t"
+            "An instance of this application is already running. G'Bye\n");
+  EXPECT_TRUE(first.Running());
+  EXPECT_EQ(testsupport::ReadFile(dir + "/first.log"), shown);
+
+  first.Kill(SIGKILL);
+  Program third(dir, dir + "/third.log");
+  EXPECT_TRUE(WaitForLog(dir + "/third.log", shown, 30000));
+  EXPECT_EQ(testsupport::ReadFile(dir + "/third.log"), shown);
+  EXPECT_TRUE(third.Running());
+}
+
+}  // namespace

@@ -1,0 +1,80 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+
+#include "module1.h"
+
+namespace fs = std::filesystem;
+using app::Module1::WriteIniValue;
+
+namespace {
+
+class WriteIni : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/ini-test-XXXXXX";
+    dir_ = mkdtemp(tmpl);
+    file_ = dir_ + "/Debugger.ini";
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  std::string Read() const {
+    std::ifstream in(file_, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+  void Login(const std::string& user, const std::string& password, const std::string& address) {
+    WriteIniValue(file_, "Startup", "UserName", user);
+    WriteIniValue(file_, "Startup", "Password", password);
+    WriteIniValue(file_, "Startup", "IPAddress", address);
+  }
+  std::string dir_, file_;
+};
+
+TEST_F(WriteIni, FirstWritesCreateThePrivateFileKeyByKey) {
+  WriteIniValue(file_, "Startup", "UserName", "meter");
+  EXPECT_EQ(Read(), "[Startup]\r\nUserName=meter\r\n");
+  WriteIniValue(file_, "Startup", "Password", "s3cret");
+  WriteIniValue(file_, "Startup", "IPAddress", "127.0.0.1");
+  EXPECT_EQ(Read(), "[Startup]\r\nUserName=meter\r\nPassword=s3cret\r\nIPAddress=127.0.0.1\r\n");
+  struct stat st {};
+  ASSERT_EQ(stat(file_.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST_F(WriteIni, SecondLoginReplacesValuesAndEmptyValueIsKept) {
+  Login("a", "b", "c");
+  Login("tech", "", "10.1.1.1");
+  EXPECT_EQ(Read(), "[Startup]\r\nUserName=tech\r\nPassword=\r\nIPAddress=10.1.1.1\r\n");
+}
+
+TEST_F(WriteIni, OtherSectionsAndKeysSurvive) {
+  std::ofstream(file_, std::ios::binary) << "[Window]\r\nLeft=10\r\n[Startup]\r\nTheme=dark\r\nUserName=x\r\n";
+  Login("u", "p", "h");
+  EXPECT_EQ(Read(), "[Window]\r\nLeft=10\r\n[Startup]\r\nTheme=dark\r\nUserName=u\r\nPassword=p\r\nIPAddress=h\r\n");
+}
+
+TEST_F(WriteIni, NonAsciiValueIsStoredInTheCodePage) {
+  WriteIniValue(file_, "Startup", "UserName", "Jos\xc3\xa9 \xe2\x82\xac");
+  EXPECT_EQ(Read(), "[Startup]\r\nUserName=Jos\xe9 \x80\r\n");
+}
+
+TEST_F(WriteIni, ValueTheCodePageCannotHoldIsNotWrittenAsQuestionMarks) {
+  WriteIniValue(file_, "Startup", "UserName", "old");
+  WriteIniValue(file_, "Startup", "UserName", "\xe4\xb8\xad");
+  EXPECT_EQ(Read(), "[Startup]\r\nUserName=old\r\n");
+}
+
+TEST_F(WriteIni, MissingDirectoryChangesNothingAndReturns) {
+  const std::string missing = dir_ + "/gone/Debugger.ini";
+  WriteIniValue(missing, "Startup", "UserName", "u");
+  WriteIniValue(missing, "Startup", "Password", "p");
+  WriteIniValue(missing, "Startup", "IPAddress", "h");
+  EXPECT_FALSE(fs::exists(dir_ + "/gone"));
+  EXPECT_TRUE(fs::is_empty(dir_));
+}
+
+}  // namespace
