@@ -43,6 +43,7 @@ class Program {
     }
     return -1;
   }
+  pid_t Pid() const { return pid_; }
   bool Running() {
     int status = 0;
     return pid_ > 0 && waitpid(pid_, &status, WNOHANG) == 0;
@@ -85,6 +86,15 @@ TEST(PreviousInstance, SecondCopyIsRefusedAndAKilledCopyLeavesNoBlocker) {
   EXPECT_TRUE(WaitForLog(dir + "/third.log", shown, 30000));
   EXPECT_EQ(testsupport::ReadFile(dir + "/third.log"), shown);
   EXPECT_TRUE(third.Running());
+}
+
+TEST(StartUp, MainWindowAppearsWithoutLoadingTheHtmlEngine) {
+  const std::string dir = testsupport::MakeTempDir("lazy-engine");
+  Program program(dir, dir + "/program.log");
+  ASSERT_TRUE(WaitForLog(dir + "/program.log", "Show\tfrm_FileCreate\n", 30000));
+  const std::string maps = testsupport::ReadFile("/proc/" + std::to_string(program.Pid()) + "/maps");
+  ASSERT_NE(maps.find("libQt6Widgets"), std::string::npos);
+  EXPECT_EQ(maps.find("WebEngine"), std::string::npos);
 }
 
 }  // namespace

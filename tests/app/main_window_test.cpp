@@ -4,7 +4,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QWebEngineView>
 
 #include "forms/app.h"
 #include "forms/default_instance.h"

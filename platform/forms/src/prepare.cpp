@@ -2,13 +2,12 @@
 
 #include <QCoreApplication>
 
-#include "forms/web_browser.h"
-
 namespace forms {
 
 void PrepareApplication() {
+  // The HTML view's engine starts later, from a plugin; it needs shared GL contexts from the
+  // start.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-  PrepareWebSchemes();
 }
 
 }  // namespace forms

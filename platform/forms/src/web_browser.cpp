@@ -1,6 +1,5 @@
 #include "forms/web_browser.h"
 
-#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -9,51 +8,36 @@
 #include <QPointer>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QWebEnginePage>
-#include <QWebEngineProfile>
-#include <QWebEngineUrlRequestJob>
-#include <QWebEngineUrlScheme>
-#include <QWebEngineUrlSchemeHandler>
-#include <QWebEngineView>
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include "forms/runtime_error.h"
+#include "forms/web_view_backend.h"
 
 namespace forms {
 namespace {
 
-const QByteArray kHostScheme = QByteArrayLiteral("vbo");
-
-// Addresses of the host scheme exist only to be intercepted before navigation; one that
-// gets through (a spelling the window does not know) is answered as not found.
-class HostSchemeHandler : public QWebEngineUrlSchemeHandler {
- public:
-  using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
-  void requestStarted(QWebEngineUrlRequestJob* job) override {
-    job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+CreateWebViewBackendFn LoadEngine(std::string& error) {
+  static CreateWebViewBackendFn create = nullptr;
+  static std::string load_error;
+  static bool tried = false;
+  if (!tried) {
+    tried = true;
+    // The plugin sits beside the running executable, in the build tree and installed.
+    char buf[4096];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    std::string exe(buf, static_cast<std::size_t>(n > 0 ? n : 0));
+    std::string path = exe.substr(0, exe.rfind('/') + 1) + "libforms_webengine.so";
+    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) {
+      load_error = dlerror();
+    } else {
+      create = reinterpret_cast<CreateWebViewBackendFn>(dlsym(module, kCreateWebViewBackendName));
+      if (create == nullptr) load_error = "no entry point in " + path;
+    }
   }
-};
-
-class Page : public QWebEnginePage {
- public:
-  Page(QWebEngineProfile* profile, WebBrowser* owner) : QWebEnginePage(profile, owner), owner_(owner) {}
-
- protected:
-  bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
-    bool cancel = false;
-    if (owner_->BeforeNavigate) owner_->BeforeNavigate(url.toString().toStdString(), cancel);
-    return !cancel;
-  }
-
- private:
-  WebBrowser* owner_;
-};
-
-QWebEngineProfile* SharedProfile() {
-  static QPointer<QWebEngineProfile> profile;
-  if (profile.isNull()) {
-    // Off the record: nothing of the technician's pages is kept on disk.
-    profile = new QWebEngineProfile(QCoreApplication::instance());
-    profile->installUrlSchemeHandler(kHostScheme, new HostSchemeHandler(profile));
-  }
-  return profile;
+  error = load_error;
+  return create;
 }
 
 QString JsString(const std::string& s) {
@@ -64,39 +48,28 @@ QString JsString(const std::string& s) {
 
 }  // namespace
 
-void PrepareWebSchemes() {
-  QWebEngineUrlScheme scheme(kHostScheme);
-  scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
-  scheme.setFlags(QWebEngineUrlScheme::LocalScheme | QWebEngineUrlScheme::LocalAccessAllowed);
-  QWebEngineUrlScheme::registerScheme(scheme);
-}
-
 WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
 }
 
-WebBrowser::~WebBrowser() {
-  // The view goes before its page, and the page before the profile it uses.
-  if (view_ == nullptr) return;
-  QWebEnginePage* page = view_->page();
-  delete view_;
-  delete page;
-}
+WebBrowser::~WebBrowser() = default;
 
-void WebBrowser::EnsureEngine() {
-  if (view_ != nullptr) return;
-  view_ = new QWebEngineView(this);
-  view_->setObjectName(QStringLiteral("wb_view"));
-  view_->setPage(new Page(SharedProfile(), this));
-  connect(view_, &QWebEngineView::loadFinished, this,
-          [this](bool ok) { emit DocumentComplete(view_->url().toString(), ok); });
-  layout()->addWidget(view_);
-}
-
-QWebEngineView* WebBrowser::View() {
-  EnsureEngine();
-  return view_;
+bool WebBrowser::EnsureEngine() {
+  if (backend_ != nullptr) return true;
+  std::string error;
+  CreateWebViewBackendFn create = LoadEngine(error);
+  if (create == nullptr) return false;
+  WebViewHooks hooks;
+  hooks.accept_navigation = [this](const QUrl& url) {
+    bool cancel = false;
+    if (BeforeNavigate) BeforeNavigate(url.toString().toStdString(), cancel);
+    return !cancel;
+  };
+  hooks.load_finished = [this](bool ok) { emit DocumentComplete(backend_->Url().toString(), ok); };
+  backend_.reset(create(this, std::move(hooks)));
+  layout()->addWidget(backend_->Widget());
+  return true;
 }
 
 void WebBrowser::showEvent(QShowEvent* event) {
@@ -105,23 +78,27 @@ void WebBrowser::showEvent(QShowEvent* event) {
 }
 
 void WebBrowser::Navigate(const std::string& target) {
-  EnsureEngine();
+  if (!EnsureEngine()) {
+    std::string error;
+    LoadEngine(error);
+    throw RuntimeError(kErrFileNotFound, "The HTML view cannot start: " + error);
+  }
   QString t = QString::fromStdString(target);
   QUrl url = t.startsWith(QLatin1Char('/')) ? QUrl::fromLocalFile(QFileInfo(t).absoluteFilePath())
                                             : QUrl(t);
-  view_->setUrl(url);
+  backend_->Load(url);
 }
 
 std::string WebBrowser::LocationURL() const {
-  return view_ == nullptr ? std::string() : view_->url().toString().toStdString();
+  return backend_ == nullptr ? std::string() : backend_->Url().toString().toStdString();
 }
 
 std::optional<QVariant> WebBrowser::Evaluate(const QString& script, int timeout_ms) {
-  if (view_ == nullptr) return std::nullopt;
+  if (backend_ == nullptr) return std::nullopt;
   QEventLoop loop;
   std::optional<QVariant> result;
   QPointer<QEventLoop> guard(&loop);
-  view_->page()->runJavaScript(script, [&result, guard](const QVariant& v) {
+  backend_->RunJavaScript(script, [&result, guard](const QVariant& v) {
     if (guard.isNull()) return;  // the wait already gave up
     result = v;
     guard->quit();

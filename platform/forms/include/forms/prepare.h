@@ -2,8 +2,7 @@
 
 namespace forms {
 
-// Everything the runtime needs before the QApplication exists (URL schemes, shared GL
-// contexts for the HTML view).
+// What the runtime needs before the QApplication exists.
 void PrepareApplication();
 
 }  // namespace forms

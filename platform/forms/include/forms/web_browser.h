@@ -3,16 +3,18 @@
 #pragma once
 
 #include <QString>
+#include <QVariant>
 #include <QWidget>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-class QWebEngineView;
-
 namespace forms {
+
+class WebViewBackend;
 
 struct FormInput {
   std::string name;
@@ -32,10 +34,10 @@ class WebBrowser : public QWidget {
   // Called before every navigation with the target address; setting `cancel` stops it.
   std::function<void(const std::string& url, bool& cancel)> BeforeNavigate;
 
-  // A local file path or an address.
+  // A local file path or an address. Throws RuntimeError when the engine cannot start.
   void Navigate(const std::string& target);
   std::string LocationURL() const;
-  bool HasEngine() const { return view_ != nullptr; }
+  bool HasEngine() const { return backend_ != nullptr; }
 
   // The inputs of the form called `form` in document order, read in one round trip;
   // nothing when no page is shown or the page has no such form.
@@ -47,8 +49,6 @@ class WebBrowser : public QWidget {
   // Runs a script in the page and waits for its result (bounded by `timeout_ms`).
   std::optional<QVariant> Evaluate(const QString& script, int timeout_ms = 10000);
 
-  QWebEngineView* View();
-
  signals:
   void DocumentComplete(const QString& url, bool ok);
 
@@ -56,11 +56,8 @@ class WebBrowser : public QWidget {
   void showEvent(QShowEvent* event) override;
 
  private:
-  void EnsureEngine();
-  QWebEngineView* view_ = nullptr;
+  bool EnsureEngine();
+  std::unique_ptr<WebViewBackend> backend_;
 };
-
-// Registers the "vbo" scheme; call before the QApplication is created.
-void PrepareWebSchemes();
 
 }  // namespace forms
