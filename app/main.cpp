@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
 
 #include "forms/default_instance.h"
 #include "forms/prepare.h"
@@ -17,6 +18,19 @@ bool HasDisplay() {
   return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
 }
 
+// The HTML view shows local pages only: its engine has no business on the network by itself.
+// Its sandbox cannot run as root, where it must be switched off for the view to work at all.
+void PrepareHtmlEngine() {
+  setenv("QTWEBENGINE_CHROMIUM_FLAGS",
+         "--disable-background-networking --disable-component-update --disable-sync "
+         "--no-first-run --disable-quic",
+         0);
+  if (geteuid() == 0 && std::getenv("QTWEBENGINE_DISABLE_SANDBOX") == nullptr) {
+    std::fputs("Debugger: running as root, the HTML view runs without its sandbox.\n", stderr);
+    setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -26,6 +40,7 @@ int main(int argc, char** argv) {
                stderr);
     return 2;
   }
+  PrepareHtmlEngine();
   forms::PrepareApplication();
   QApplication application(argc, argv);
   app::InitSettingsFilePath();
