@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -166,7 +165,7 @@ void frm_FileCreate::closeEvent(QCloseEvent* event) {
 void frm_FileCreate::Form_Unload() {
   for (const char* name : {"frmLogin", "frmFtp", "frm_Upload"}) forms::UnloadByName(name);
   // The debug, test and network setup windows end with the process.
-  QCoreApplication::exit(0);
+  forms::End();
 }
 
 }  // namespace app

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -128,6 +129,49 @@ TEST_F(HostColours, CapitalisedAddressNavigatesAndLeavesTheColour) {
   EXPECT_TRUE(WaitFor([&] { return w.wb->LocationURL() != PageUrl(); }, 5000));
   EXPECT_EQ(w.wb->LocationURL(), "vbo:GREEN");
   EXPECT_EQ(w.BackColor(), 0x00C0C0C0);
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<std::string> unloaded;
+
+template <const char* Name>
+class ClosingProbe : public QWidget {
+ public:
+  static constexpr const char* kFormName = Name;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override {
+    unloaded.emplace_back(Name);
+    QWidget::closeEvent(event);
+  }
+};
+
+constexpr char kLogin[] = "frmLogin";
+constexpr char kFtp[] = "frmFtp";
+constexpr char kUpload[] = "frm_Upload";
+constexpr char kDebug[] = "frm_Debug";
+
+TEST(MainWindow, ClosingUnloadsLoginFtpAndUploadInOrderAndLeavesTheOthers) {
+  unloaded.clear();
+  const int ends = testsupport::EndCalls();
+  // Created in another order than they are unloaded.
+  forms::DefaultInstance<ClosingProbe<kDebug>>::Get();
+  forms::DefaultInstance<ClosingProbe<kUpload>>::Get();
+  forms::DefaultInstance<ClosingProbe<kFtp>>::Get();
+  forms::DefaultInstance<ClosingProbe<kLogin>>::Get();
+  Main().close();
+  EXPECT_EQ(unloaded, (std::vector<std::string>{"frmLogin", "frmFtp", "frm_Upload"}));
+  EXPECT_EQ(testsupport::EndCalls(), ends + 1);
+  EXPECT_FALSE(forms::DefaultInstance<ClosingProbe<kLogin>>::Exists());
+  EXPECT_FALSE(forms::DefaultInstance<ClosingProbe<kUpload>>::Exists());
+  EXPECT_TRUE(forms::DefaultInstance<ClosingProbe<kDebug>>::Exists());
+  EXPECT_TRUE(testsupport::WaitFor([] { return !forms::DefaultInstance<frm_FileCreate>::Exists(); }, 5000));
+  forms::DefaultInstance<ClosingProbe<kDebug>>::Unload();
+  // A new reference starts the main window afresh.
+  EXPECT_FALSE(Main().cmd_CreateFile->isEnabled());
 }
 
 }  // namespace

@@ -30,6 +30,7 @@ int main(int argc, char** argv) {
   forms::PrepareApplication();
   QApplication application(argc, argv);
   forms::App::SetPathOverride(testsupport::AppDir());
+  forms::SetEndHook([] { ++testsupport::EndCalls(); });
   int rc = RUN_ALL_TESTS();
   // Pages go before the WebEngine profile they use.
   forms::DefaultInstance<app::frm_FileCreate>::Unload();

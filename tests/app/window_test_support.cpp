@@ -62,6 +62,11 @@ std::string ReadFile(const std::string& path) {
   return ss.str();
 }
 
+int& EndCalls() {
+  static int calls = 0;
+  return calls;
+}
+
 std::string BinDir() {
   char buf[4096];
   ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);

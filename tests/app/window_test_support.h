@@ -17,6 +17,9 @@ bool WaitFor(const std::function<bool()>& done, int timeout_ms = 15000);
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 
+// How often the program asked to end its run (the test binary goes on instead).
+int& EndCalls();
+
 // Directory of the test executable, where the built programs are.
 std::string BinDir();
 

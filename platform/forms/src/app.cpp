@@ -74,6 +74,23 @@ bool App::PrevInstance() {
   return previous;
 }
 
+namespace {
+std::function<void()>& EndHook() {
+  static std::function<void()> hook;
+  return hook;
+}
+}  // namespace
+
+void SetEndHook(std::function<void()> hook) { EndHook() = std::move(hook); }
+
+void End() {
+  if (EndHook()) {
+    EndHook()();
+    return;
+  }
+  QCoreApplication::exit(0);
+}
+
 void EndNow() {
   std::fflush(nullptr);
   std::_Exit(0);

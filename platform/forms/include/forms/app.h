@@ -1,6 +1,7 @@
 // The application object: program directory, title, previous-instance test.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace forms {
@@ -23,5 +24,10 @@ class App {
 
 // Ends the process at once: no unload handlers run.
 [[noreturn]] void EndNow();
+
+// Ends the run once the current handler returns: the event loop stops and main() returns.
+void End();
+// Tests replace what End does (nullptr restores it), as the test binary must go on.
+void SetEndHook(std::function<void()> hook);
 
 }  // namespace forms
