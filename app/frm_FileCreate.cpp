@@ -64,7 +64,9 @@ void frm_FileCreate::BuildControls() {
   wb = new forms::WebBrowser(client_);
   wb->setObjectName(QStringLiteral("wb"));
   wb->setGeometry(forms::TwipsRect(120, 120, 11415, 8565));
-  wb->BeforeNavigate = [this](const std::string& url, bool& cancel) { wb_BeforeNavigate2(url, cancel); };
+  wb->BeforeNavigate = [this](const std::string& url, bool& cancel) {
+    wb_BeforeNavigate2(url, cancel);
+  };
 
   cmd_ReadRaw = new QPushButton(QStringLiteral("Read File"), client_);
   cmd_ReadRaw->setObjectName(QStringLiteral("cmd_ReadRaw"));
@@ -135,7 +137,9 @@ void frm_FileCreate::Form_Load() {
   forms::AppendTestLog(std::string("Show\t") + kFormName);
 }
 
-std::string frm_FileCreate::GetAppPath() const { return WithTrailingSeparator(forms::App::Path()); }
+std::string frm_FileCreate::GetAppPath() const {
+  return WithTrailingSeparator(forms::App::Path());
+}
 
 std::int32_t frm_FileCreate::BackColor() const {
   return forms::ToColorValue(client_->palette().color(QPalette::Window));

@@ -5,8 +5,8 @@
 
 namespace app {
 
-inline std::string SettingsFilePath;    // full path of the settings file
-inline std::string FtpUserName;         // the program FTP credentials
+inline std::string SettingsFilePath;  // full path of the settings file
+inline std::string FtpUserName;       // the program FTP credentials
 inline std::string FtpPassword;
 inline std::string FtpServerAddress;
 inline std::string CurrentFileName;     // name without directory of the last file created or picked

@@ -1,7 +1,7 @@
+#include <unistd.h>
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 
 #include "forms/default_instance.h"
 #include "forms/prepare.h"
@@ -35,9 +35,10 @@ void PrepareHtmlEngine() {
 
 int main(int argc, char** argv) {
   if (!HasDisplay()) {
-    std::fputs("Debugger: no display found. Run it in a desktop session, under xvfb-run, or with "
-               "QT_QPA_PLATFORM=offscreen.\n",
-               stderr);
+    std::fputs(
+        "Debugger: no display found. Run it in a desktop session, under xvfb-run, or with "
+        "QT_QPA_PLATFORM=offscreen.\n",
+        stderr);
     return 2;
   }
   PrepareHtmlEngine();

@@ -1,9 +1,9 @@
 #include "settings_path.h"
 
-#include <cstdlib>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cstdlib>
 
 #include "globals.h"
 
@@ -12,7 +12,8 @@ namespace {
 
 std::string HomeDirectory() {
   if (const char* home = std::getenv("HOME"); home != nullptr && *home == '/') return home;
-  if (const passwd* pw = getpwuid(getuid()); pw != nullptr && pw->pw_dir != nullptr) return pw->pw_dir;
+  if (const passwd* pw = getpwuid(getuid()); pw != nullptr && pw->pw_dir != nullptr)
+    return pw->pw_dir;
   return "/tmp";
 }
 

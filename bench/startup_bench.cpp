@@ -1,14 +1,14 @@
 // Start-up of the Debugger against a bare Widgets window: process start to the main window
 // first exposed, and peak memory, measured alternately in one run.
 //   startup_bench [runs]
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {

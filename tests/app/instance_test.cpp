@@ -1,12 +1,12 @@
 // The single-instance refusal with real processes of the program.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <chrono>
 #include <csignal>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include "window_test_support.h"
@@ -92,7 +92,8 @@ TEST(StartUp, MainWindowAppearsWithoutLoadingTheHtmlEngine) {
   const std::string dir = testsupport::MakeTempDir("lazy-engine");
   Program program(dir, dir + "/program.log");
   ASSERT_TRUE(WaitForLog(dir + "/program.log", "Show\tfrm_FileCreate\n", 30000));
-  const std::string maps = testsupport::ReadFile("/proc/" + std::to_string(program.Pid()) + "/maps");
+  const std::string maps =
+      testsupport::ReadFile("/proc/" + std::to_string(program.Pid()) + "/maps");
   ASSERT_NE(maps.find("libQt6Widgets"), std::string::npos);
   EXPECT_EQ(maps.find("WebEngine"), std::string::npos);
 }

@@ -17,9 +17,13 @@ using testsupport::WaitFor;
 
 namespace {
 
-frm_FileCreate& Main() { return forms::DefaultInstance<frm_FileCreate>::Get(); }
+frm_FileCreate& Main() {
+  return forms::DefaultInstance<frm_FileCreate>::Get();
+}
 
-QAction* FindAction(const char* name) { return Main().findChild<QAction*>(QString::fromLatin1(name)); }
+QAction* FindAction(const char* name) {
+  return Main().findChild<QAction*>(QString::fromLatin1(name));
+}
 
 TEST(MainWindow, StartsWithFixedLayoutCaptionAndTitle) {
   frm_FileCreate& w = Main();
@@ -58,8 +62,10 @@ TEST(MainWindow, MenuHasItsEntriesInOrderAndTheInertOnesDoNothing) {
             "line1=,mnuNW=Network Setup,line2=,=Upload,line4=,mnuDebug=Debug,line5=,"
             "mnuComms=Test Communications");
   QStringList upload;
-  for (QAction* a : w.mnu_uploadX->actions()) upload << a->objectName() + QLatin1Char('=') + a->text();
-  EXPECT_EQ(upload.join(QLatin1Char(',')).toStdString(), "Mpg=Meter Program,line3=,Mfp=Meter Firmware");
+  for (QAction* a : w.mnu_uploadX->actions())
+    upload << a->objectName() + QLatin1Char('=') + a->text();
+  EXPECT_EQ(upload.join(QLatin1Char(',')).toStdString(),
+            "Mpg=Meter Program,line3=,Mfp=Meter Firmware");
 
   for (QAction* inert : {FindAction("mnuNW"), FindAction("Mpg")}) {
     ASSERT_NE(inert, nullptr);
@@ -99,7 +105,8 @@ class HostColours : public ::testing::Test {
     QObject::disconnect(c);
   }
   void Click(const char* id) {
-    Main().wb->Evaluate(QStringLiteral("document.getElementById('%1').click()").arg(QLatin1String(id)));
+    Main().wb->Evaluate(
+        QStringLiteral("document.getElementById('%1').click()").arg(QLatin1String(id)));
   }
   std::string PageUrl() const { return "file://" + page_; }
   std::string page_;
@@ -168,7 +175,8 @@ TEST(MainWindow, ClosingUnloadsLoginFtpAndUploadInOrderAndLeavesTheOthers) {
   EXPECT_FALSE(forms::DefaultInstance<ClosingProbe<kLogin>>::Exists());
   EXPECT_FALSE(forms::DefaultInstance<ClosingProbe<kUpload>>::Exists());
   EXPECT_TRUE(forms::DefaultInstance<ClosingProbe<kDebug>>::Exists());
-  EXPECT_TRUE(testsupport::WaitFor([] { return !forms::DefaultInstance<frm_FileCreate>::Exists(); }, 5000));
+  EXPECT_TRUE(
+      testsupport::WaitFor([] { return !forms::DefaultInstance<frm_FileCreate>::Exists(); }, 5000));
   forms::DefaultInstance<ClosingProbe<kDebug>>::Unload();
   // A new reference starts the main window afresh.
   EXPECT_FALSE(Main().cmd_CreateFile->isEnabled());

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <sys/stat.h>
 
 #include "module1.h"
 
@@ -52,9 +52,12 @@ TEST_F(WriteIni, SecondLoginReplacesValuesAndEmptyValueIsKept) {
 }
 
 TEST_F(WriteIni, OtherSectionsAndKeysSurvive) {
-  std::ofstream(file_, std::ios::binary) << "[Window]\r\nLeft=10\r\n[Startup]\r\nTheme=dark\r\nUserName=x\r\n";
+  std::ofstream(file_, std::ios::binary)
+      << "[Window]\r\nLeft=10\r\n[Startup]\r\nTheme=dark\r\nUserName=x\r\n";
   Login("u", "p", "h");
-  EXPECT_EQ(Read(), "[Window]\r\nLeft=10\r\n[Startup]\r\nTheme=dark\r\nUserName=u\r\nPassword=p\r\nIPAddress=h\r\n");
+  EXPECT_EQ(Read(),
+            "[Window]\r\nLeft=10\r\n[Startup]\r\nTheme=dark\r\nUserName=u\r\nPassword="
+            "p\r\nIPAddress=h\r\n");
 }
 
 TEST_F(WriteIni, NonAsciiValueIsStoredInTheCodePage) {

@@ -8,8 +8,8 @@
 
 #include "forms/app.h"
 #include "forms/default_instance.h"
-#include "frm_FileCreate.h"
 #include "forms/prepare.h"
+#include "frm_FileCreate.h"
 #include "window_test_support.h"
 
 int main(int argc, char** argv) {

@@ -1,12 +1,12 @@
 #include "window_test_support.h"
 
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 #include "forms/do_events.h"
 

@@ -1,12 +1,12 @@
 #include "forms/app.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <QCoreApplication>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace forms {
 namespace {
@@ -28,7 +28,8 @@ std::string ExecutablePath() {
 }
 
 std::string LockPath() {
-  if (const char* explicit_path = std::getenv("FORMS_INSTANCE_LOCK"); explicit_path && *explicit_path)
+  if (const char* explicit_path = std::getenv("FORMS_INSTANCE_LOCK");
+      explicit_path && *explicit_path)
     return explicit_path;
   std::string exe = ExecutablePath();
   std::string name = exe.substr(exe.rfind('/') + 1);
@@ -47,7 +48,9 @@ std::string App::Path() {
   return slash == 0 ? std::string("/") : exe.substr(0, slash);
 }
 
-void App::SetPathOverride(const std::string& dir) { PathOverride() = dir; }
+void App::SetPathOverride(const std::string& dir) {
+  PathOverride() = dir;
+}
 
 std::string App::Title() {
   if (TitleStore().empty()) {
@@ -81,7 +84,9 @@ std::function<void()>& EndHook() {
 }
 }  // namespace
 
-void SetEndHook(std::function<void()> hook) { EndHook() = std::move(hook); }
+void SetEndHook(std::function<void()> hook) {
+  EndHook() = std::move(hook);
+}
 
 void End() {
   if (EndHook()) {

@@ -13,7 +13,8 @@ std::string ToNameFilters(const std::string& filter) {
   QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
   QStringList filters;
   for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
-    filters << parts[i] + QStringLiteral(" (") + QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')) +
+    filters << parts[i] + QStringLiteral(" (") +
+                   QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')) +
                    QLatin1Char(')');
   return filters.join(QStringLiteral(";;")).toStdString();
 }
@@ -24,9 +25,11 @@ void CommonDialog::ShowOpen() {
     chosen = hook->OnOpenFile({DialogCall::OpenFile, Filter, DialogTitle, 0, InitDir});
   } else {
     QString start = QString::fromStdString(InitDir);
-    if (!FileName.empty()) start = QString::fromStdString(InitDir.empty() ? FileName : InitDir + "/" + FileName);
-    chosen = QFileDialog::getOpenFileName(QApplication::activeWindow(), QString::fromStdString(DialogTitle),
-                                          start, QString::fromStdString(ToNameFilters(Filter)))
+    if (!FileName.empty())
+      start = QString::fromStdString(InitDir.empty() ? FileName : InitDir + "/" + FileName);
+    chosen = QFileDialog::getOpenFileName(QApplication::activeWindow(),
+                                          QString::fromStdString(DialogTitle), start,
+                                          QString::fromStdString(ToNameFilters(Filter)))
                  .toStdString();
   }
   FileName = chosen;

@@ -16,7 +16,8 @@ DialogHook* installed = nullptr;
 class LoggedDialogs final : public DialogHook {
  public:
   int OnMessage(const DialogCall& call) override {
-    AppendTestLog("MsgBox\t" + std::to_string(call.buttons) + "\t" + call.title + "\t" + call.prompt);
+    AppendTestLog("MsgBox\t" + std::to_string(call.buttons) + "\t" + call.title + "\t" +
+                  call.prompt);
     return DefaultAnswer(call.buttons);
   }
   std::string OnInput(const DialogCall& call) override {
@@ -31,7 +32,9 @@ class LoggedDialogs final : public DialogHook {
 
 }  // namespace
 
-void SetDialogHook(DialogHook* hook) { installed = hook; }
+void SetDialogHook(DialogHook* hook) {
+  installed = hook;
+}
 
 DialogHook* CurrentDialogHook() {
   static LoggedDialogs logged;

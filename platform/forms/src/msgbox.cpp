@@ -16,26 +16,39 @@ namespace {
 std::vector<std::pair<QMessageBox::StandardButton, int>> ButtonsOf(int buttons) {
   using B = QMessageBox;
   switch (buttons & 0xF) {
-    case vbOKCancel: return {{B::Ok, vbOK}, {B::Cancel, vbCancel}};
-    case vbAbortRetryIgnore: return {{B::Abort, vbAbort}, {B::Retry, vbRetry}, {B::Ignore, vbIgnore}};
-    case vbYesNoCancel: return {{B::Yes, vbYes}, {B::No, vbNo}, {B::Cancel, vbCancel}};
-    case vbYesNo: return {{B::Yes, vbYes}, {B::No, vbNo}};
-    case vbRetryCancel: return {{B::Retry, vbRetry}, {B::Cancel, vbCancel}};
-    default: return {{B::Ok, vbOK}};
+    case vbOKCancel:
+      return {{B::Ok, vbOK}, {B::Cancel, vbCancel}};
+    case vbAbortRetryIgnore:
+      return {{B::Abort, vbAbort}, {B::Retry, vbRetry}, {B::Ignore, vbIgnore}};
+    case vbYesNoCancel:
+      return {{B::Yes, vbYes}, {B::No, vbNo}, {B::Cancel, vbCancel}};
+    case vbYesNo:
+      return {{B::Yes, vbYes}, {B::No, vbNo}};
+    case vbRetryCancel:
+      return {{B::Retry, vbRetry}, {B::Cancel, vbCancel}};
+    default:
+      return {{B::Ok, vbOK}};
   }
 }
 
 QMessageBox::Icon IconOf(int buttons) {
   switch (buttons & 0x70) {
-    case vbCritical: return QMessageBox::Critical;
-    case vbQuestion: return QMessageBox::Question;
-    case vbExclamation: return QMessageBox::Warning;
-    case vbInformation: return QMessageBox::Information;
-    default: return QMessageBox::NoIcon;
+    case vbCritical:
+      return QMessageBox::Critical;
+    case vbQuestion:
+      return QMessageBox::Question;
+    case vbExclamation:
+      return QMessageBox::Warning;
+    case vbInformation:
+      return QMessageBox::Information;
+    default:
+      return QMessageBox::NoIcon;
   }
 }
 
-std::string TitleOr(const std::string& title) { return title.empty() ? App::Title() : title; }
+std::string TitleOr(const std::string& title) {
+  return title.empty() ? App::Title() : title;
+}
 
 }  // namespace
 
@@ -70,9 +83,9 @@ std::string InputBox(const std::string& prompt, const std::string& title,
   DialogCall call{DialogCall::Input, prompt, TitleOr(title), 0, default_text};
   if (DialogHook* hook = CurrentDialogHook()) return hook->OnInput(call);
   bool ok = false;
-  QString text = QInputDialog::getText(QApplication::activeWindow(), QString::fromStdString(call.title),
-                                       QString::fromStdString(prompt), QLineEdit::Normal,
-                                       QString::fromStdString(default_text), &ok);
+  QString text = QInputDialog::getText(
+      QApplication::activeWindow(), QString::fromStdString(call.title),
+      QString::fromStdString(prompt), QLineEdit::Normal, QString::fromStdString(default_text), &ok);
   return ok ? text.toStdString() : std::string();
 }
 

@@ -10,14 +10,19 @@ namespace forms {
 
 RuntimeError ErrorFromErrno(int err) {
   switch (err) {
-    case ENOENT: return {kErrFileNotFound, "File not found"};
-    case ENOTDIR: return {kErrPathNotFound, "Path not found"};
+    case ENOENT:
+      return {kErrFileNotFound, "File not found"};
+    case ENOTDIR:
+      return {kErrPathNotFound, "Path not found"};
     case EACCES:
     case EPERM:
-    case EROFS: return {kErrPermissionDenied, "Permission denied"};
-    case ENOSPC: return {kErrDiskFull, "Disk full"};
+    case EROFS:
+      return {kErrPermissionDenied, "Permission denied"};
+    case ENOSPC:
+      return {kErrDiskFull, "Disk full"};
     case EISDIR:
-    default: return {kErrPathFileAccess, "Path/File access error"};
+    default:
+      return {kErrPathFileAccess, "Path/File access error"};
   }
 }
 
@@ -34,7 +39,8 @@ void WriteAnsiTextFile(const std::string& path, const std::string& utf8) {
   if (!bytes) throw RuntimeError(kErrPathFileAccess, "Path/File access error");
   // A missing directory is "path not found", as the platform reports it for a write.
   if (auto r = win32::ReplaceFile(path, *bytes); !r)
-    throw r.error == ENOENT ? RuntimeError(kErrPathNotFound, "Path not found") : ErrorFromErrno(r.error);
+    throw r.error == ENOENT ? RuntimeError(kErrPathNotFound, "Path not found")
+                            : ErrorFromErrno(r.error);
 }
 
 }  // namespace forms

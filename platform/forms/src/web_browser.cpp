@@ -1,5 +1,7 @@
 #include "forms/web_browser.h"
 
+#include <dlfcn.h>
+#include <unistd.h>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -8,8 +10,6 @@
 #include <QPointer>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <dlfcn.h>
-#include <unistd.h>
 
 #include "forms/runtime_error.h"
 #include "forms/web_view_backend.h"
@@ -109,12 +109,14 @@ std::optional<QVariant> WebBrowser::Evaluate(const QString& script, int timeout_
 }
 
 std::optional<FormInputs> WebBrowser::ReadForm(const std::string& form) {
-  const QString script = QStringLiteral(
-      "(function(n){var f=document.forms[n];if(!f)return null;var r=[];"
-      "for(var i=0;i<f.elements.length;i++){var e=f.elements[i];"
-      "if(!e.name)continue;"
-      "r.push([e.name,e.type||'',e.value==null?'':String(e.value),!!e.checked]);}"
-      "return JSON.stringify(r);})(%1)").arg(JsString(form));
+  const QString script =
+      QStringLiteral(
+          "(function(n){var f=document.forms[n];if(!f)return null;var r=[];"
+          "for(var i=0;i<f.elements.length;i++){var e=f.elements[i];"
+          "if(!e.name)continue;"
+          "r.push([e.name,e.type||'',e.value==null?'':String(e.value),!!e.checked]);}"
+          "return JSON.stringify(r);})(%1)")
+          .arg(JsString(form));
   auto result = Evaluate(script);
   if (!result || result->isNull() || !result->canConvert<QString>()) return std::nullopt;
   QJsonDocument doc = QJsonDocument::fromJson(result->toString().toUtf8());
@@ -133,14 +135,16 @@ bool WebBrowser::WriteForm(const std::string& form,
   QJsonObject object;
   for (const auto& [name, value] : values)
     object.insert(QString::fromStdString(name), QString::fromStdString(value));
-  const QString script = QStringLiteral(
-      "(function(n,v){var f=document.forms[n];if(!f)return false;"
-      "for(var i=0;i<f.elements.length;i++){var e=f.elements[i];"
-      "if(!e.name||!Object.prototype.hasOwnProperty.call(v,e.name))continue;var x=v[e.name];"
-      "if(e.type=='checkbox')e.checked=(x=='1'||x=='true');"
-      "else if(e.type=='radio')e.checked=(e.value==x);else e.value=x;}"
-      "return true;})(%1,%2)")
-      .arg(JsString(form), QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
+  const QString script =
+      QStringLiteral(
+          "(function(n,v){var f=document.forms[n];if(!f)return false;"
+          "for(var i=0;i<f.elements.length;i++){var e=f.elements[i];"
+          "if(!e.name||!Object.prototype.hasOwnProperty.call(v,e.name))continue;var x=v[e.name];"
+          "if(e.type=='checkbox')e.checked=(x=='1'||x=='true');"
+          "else if(e.type=='radio')e.checked=(e.value==x);else e.value=x;}"
+          "return true;})(%1,%2)")
+          .arg(JsString(form),
+               QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
   auto result = Evaluate(script);
   return result && result->toBool();
 }

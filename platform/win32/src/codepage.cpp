@@ -57,14 +57,15 @@ UINT WINAPI GetACP(void) {
   return acp;
 }
 
-int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr,
-                               int cbMultiByte, LPWSTR lpWideCharStr, int cchWideChar) {
+int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
+                               LPWSTR lpWideCharStr, int cchWideChar) {
   if (lpMultiByteStr == nullptr || cbMultiByte == 0 || cchWideChar < 0 ||
       (cchWideChar > 0 && lpWideCharStr == nullptr))
     return Fail(ERROR_INVALID_PARAMETER);
   UINT cp = Resolve(CodePage);
   if (cp == 0) return Fail(ERROR_INVALID_PARAMETER);
-  if ((cp == CP_UTF8 && (dwFlags & ~DWORD{MB_ERR_INVALID_CHARS}) != 0) || (dwFlags & ~DWORD{0xF}) != 0)
+  if ((cp == CP_UTF8 && (dwFlags & ~DWORD{MB_ERR_INVALID_CHARS}) != 0) ||
+      (dwFlags & ~DWORD{0xF}) != 0)
     return Fail(ERROR_INVALID_FLAGS);
 
   std::string_view in(lpMultiByteStr, cbMultiByte < 0 ? std::strlen(lpMultiByteStr) + 1
@@ -79,9 +80,9 @@ int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteS
   return Deliver(out, reinterpret_cast<char16_t*>(lpWideCharStr), cchWideChar);
 }
 
-int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr,
-                               int cchWideChar, LPSTR lpMultiByteStr, int cbMultiByte,
-                               LPCSTR lpDefaultChar, LPBOOL lpUsedDefaultChar) {
+int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar,
+                               LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar,
+                               LPBOOL lpUsedDefaultChar) {
   if (lpWideCharStr == nullptr || cchWideChar == 0 || cbMultiByte < 0 ||
       (cbMultiByte > 0 && lpMultiByteStr == nullptr))
     return Fail(ERROR_INVALID_PARAMETER);

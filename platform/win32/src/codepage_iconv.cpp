@@ -1,5 +1,5 @@
-#include <cerrno>
 #include <iconv.h>
+#include <cerrno>
 
 #include <string>
 

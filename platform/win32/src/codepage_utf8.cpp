@@ -19,8 +19,11 @@ void AppendCodePoint(char32_t cp, std::u16string& out) {
 std::size_t SequenceAt(std::string_view in, std::size_t i, char32_t& cp) {
   auto byte = [&](std::size_t k) { return static_cast<unsigned char>(in[k]); };
   unsigned char b0 = byte(i);
-  std::size_t len = b0 < 0x80 ? 1 : b0 >= 0xC2 && b0 < 0xE0 ? 2 : b0 >= 0xE0 && b0 < 0xF0 ? 3
-                                  : b0 >= 0xF0 && b0 < 0xF5 ? 4 : 0;
+  std::size_t len = b0 < 0x80                 ? 1
+                    : b0 >= 0xC2 && b0 < 0xE0 ? 2
+                    : b0 >= 0xE0 && b0 < 0xF0 ? 3
+                    : b0 >= 0xF0 && b0 < 0xF5 ? 4
+                                              : 0;
   if (len == 0 || i + len > in.size()) return 0;
   cp = len == 1 ? b0 : b0 & (0x7F >> len);
   for (std::size_t k = 1; k < len; ++k) {

@@ -108,7 +108,8 @@ std::string Apply(std::string_view text, std::string_view section,
     std::string replaced;
     if (value) {
       replaced = KeyLine(*key, *value);
-      if (lines[i].end != "\r\n") replaced.replace(replaced.size() - 2, 2, lines[i].end.empty() ? "\r\n" : lines[i].end);
+      if (lines[i].end != "\r\n")
+        replaced.replace(replaced.size() - 2, 2, lines[i].end.empty() ? "\r\n" : lines[i].end);
     }
     return Join(lines, 0, i) + replaced + Join(lines, i + 1, lines.size());
   }

@@ -2,10 +2,10 @@
 // QApplication and the real WebEngine view).
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <QPointer>
 #include <QWidget>
 #include <filesystem>
-#include <sys/stat.h>
 
 #include "forms/app.h"
 #include "forms/common_dialog.h"
@@ -24,7 +24,8 @@ using forms::ScriptedDialogs;
 TEST(MsgBoxSeam, RecordsTextFlagsDefaultTitleAndAnswersFromTheScript) {
   ScriptedDialogs dialogs;
   dialogs.Answer(forms::vbNo);
-  EXPECT_EQ(forms::MsgBox("Overwrite?", forms::vbYesNo + forms::vbQuestion, "Network Setup"), forms::vbNo);
+  EXPECT_EQ(forms::MsgBox("Overwrite?", forms::vbYesNo + forms::vbQuestion, "Network Setup"),
+            forms::vbNo);
   EXPECT_EQ(forms::MsgBox("Done"), forms::vbOK);
   EXPECT_EQ(forms::MsgBox("Sure?", forms::vbYesNo | forms::vbDefaultButton2), forms::vbNo);
   ASSERT_EQ(dialogs.Messages().size(), 3u);
@@ -54,7 +55,8 @@ TEST(CommonDialogSeam, ChosenPathAndTitleAndCancelGivesEmpty) {
   dialog.ShowOpen();
   EXPECT_EQ(dialog.FileName, "");
   EXPECT_EQ(dialog.FileTitle, "");
-  EXPECT_EQ(forms::ToNameFilters("Text Files(*.txt)|*.txt|All|*.*"), "Text Files(*.txt) (*.txt);;All (*.*)");
+  EXPECT_EQ(forms::ToNameFilters("Text Files(*.txt)|*.txt|All|*.*"),
+            "Text Files(*.txt) (*.txt);;All (*.*)");
 }
 
 class Probe : public QWidget {
@@ -113,7 +115,8 @@ class WebForm : public ::testing::Test {
   void Show(const std::string& html) {
     testsupport::WriteFile(dir_ + "/page.htm", html);
     bool loaded = false;
-    QObject::connect(browser_, &forms::WebBrowser::DocumentComplete, [&](const QString&, bool ok) { loaded = ok; });
+    QObject::connect(browser_, &forms::WebBrowser::DocumentComplete,
+                     [&](const QString&, bool ok) { loaded = ok; });
     browser_->Navigate(dir_ + "/page.htm");
     ASSERT_TRUE(testsupport::WaitFor([&] { return loaded; }));
   }
@@ -129,11 +132,12 @@ TEST_F(WebForm, NoPageOrNoFormReadsNothing) {
 }
 
 TEST_F(WebForm, ReadsAndWritesEveryKindOfInput) {
-  Show("<html><body><form name='f'>"
-       "<input name='t' value='a&quot;b'><input type='checkbox' name='c' checked>"
-       "<input type='radio' name='r' value='1'><input type='radio' name='r' value='2' checked>"
-       "<select name='s'><option value='-1'>-</option><option value='5' selected>5</option></select>"
-       "</form></body></html>");
+  Show(
+      "<html><body><form name='f'>"
+      "<input name='t' value='a&quot;b'><input type='checkbox' name='c' checked>"
+      "<input type='radio' name='r' value='1'><input type='radio' name='r' value='2' checked>"
+      "<select name='s'><option value='-1'>-</option><option value='5' selected>5</option></select>"
+      "</form></body></html>");
   auto inputs = browser_->ReadForm("f");
   ASSERT_TRUE(inputs.has_value());
   ASSERT_EQ(inputs->size(), 5u);
@@ -144,7 +148,8 @@ TEST_F(WebForm, ReadsAndWritesEveryKindOfInput) {
   EXPECT_EQ((*inputs)[4].type, "select-one");
   EXPECT_EQ((*inputs)[4].value, "5");
 
-  ASSERT_TRUE(browser_->WriteForm("f", {{"t", "x');alert(1);//"}, {"c", "0"}, {"r", "1"}, {"s", "-1"}}));
+  ASSERT_TRUE(
+      browser_->WriteForm("f", {{"t", "x');alert(1);//"}, {"c", "0"}, {"r", "1"}, {"s", "-1"}}));
   inputs = browser_->ReadForm("f");
   ASSERT_TRUE(inputs.has_value());
   EXPECT_EQ((*inputs)[0].value, "x');alert(1);//");

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/stat.h>
 
 #include "windows.h"
 
@@ -57,11 +57,17 @@ TEST_F(Profile, NewFileIsPrivateAndExistingModeIsKept) {
 }
 
 TEST_F(Profile, ReplacesKeyAndKeepsEveryOtherLine) {
-  Write("; comment\n[Other]\nUserName=keep\n\n[startup]\r\nuser name=x\r\nUSERNAME = old\r\nZ=1\r\n\r\n[Last]\nA=b");
+  Write(
+      "; comment\n[Other]\nUserName=keep\n\n[startup]\r\nuser name=x\r\nUSERNAME = "
+      "old\r\nZ=1\r\n\r\n[Last]\nA=b");
   ASSERT_TRUE(Set("Startup", "UserName", "new"));
-  EXPECT_EQ(Read(), "; comment\n[Other]\nUserName=keep\n\n[startup]\r\nuser name=x\r\nUserName=new\r\nZ=1\r\n\r\n[Last]\nA=b");
+  EXPECT_EQ(Read(),
+            "; comment\n[Other]\nUserName=keep\n\n[startup]\r\nuser "
+            "name=x\r\nUserName=new\r\nZ=1\r\n\r\n[Last]\nA=b");
   ASSERT_TRUE(Set("Startup", "Password", "p"));
-  EXPECT_EQ(Read(), "; comment\n[Other]\nUserName=keep\n\n[startup]\r\nuser name=x\r\nUserName=new\r\nZ=1\r\nPassword=p\r\n\r\n[Last]\nA=b");
+  EXPECT_EQ(Read(),
+            "; comment\n[Other]\nUserName=keep\n\n[startup]\r\nuser "
+            "name=x\r\nUserName=new\r\nZ=1\r\nPassword=p\r\n\r\n[Last]\nA=b");
   ASSERT_TRUE(Set("Missing", "K", "v"));
   EXPECT_TRUE(Read().ends_with("[Last]\nA=b\r\n[Missing]\r\nK=v\r\n")) << Read();
 }

@@ -12,9 +12,9 @@ namespace forms {
 struct DialogCall {
   enum Kind { Message, Input, OpenFile };
   Kind kind = Message;
-  std::string prompt;  // message, input prompt, or the open dialog's file filter
-  std::string title;   // after the default title was applied
-  int buttons = 0;     // message boxes only
+  std::string prompt;   // message, input prompt, or the open dialog's file filter
+  std::string title;    // after the default title was applied
+  int buttons = 0;      // message boxes only
   std::string initial;  // input box default text, or the open dialog's initial directory
 };
 

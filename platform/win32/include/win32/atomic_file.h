@@ -2,9 +2,9 @@
 // program files, logs): a temporary file in the same directory, flushed, then renamed.
 #pragma once
 
+#include <sys/types.h>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 
 namespace win32 {
 
