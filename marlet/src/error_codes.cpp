@@ -1,0 +1,107 @@
+#include "marlet/error_codes.h"
+
+#include <array>
+
+namespace marlet {
+namespace {
+
+struct Row {
+  Code code;
+  const char* text;
+};
+
+constexpr std::array kRules{
+    Row{kAlreadyActive, "Marlet is already Active."},
+    Row{kLocalPortWhileActive, "You cannot change the LocalPort while the control is Active."},
+    Row{kLocalHostWhileActive, "Cannot change LocalHost while the control is Active."},
+    Row{kNotActive, "The control must be Active for this operation."},
+    Row{kMaxPacketSizeWhileActive, "Cannot change MaxPacketSize while the control is Active."},
+    Row{kRemoteHostWhileConnected,
+        "Cannot change RemoteHost when UseConnection is set and the control is Active."},
+    Row{kRemotePortWhileConnected,
+        "Cannot change RemotePort when UseConnection is set and the control is Active."},
+    Row{kRemotePortZero,
+        "RemotePort can't be zero when UseConnection is set. Please specify a valid service "
+        "port number."},
+    Row{kUseConnectionWhileActive,
+        "Cannot change UseConnection option while the control is Active."},
+};
+
+// Searched from the first row; the row of code 0 ends it. The odd spellings are the texts
+// that hosts already show and match on.
+constexpr Row kSocketErrors[] = {
+    {10004, "Interrupted system call"},
+    {10009, "Bad file number"},
+    {10013, "Access denied"},
+    {10014, "Bad address"},
+    {10022, "Invalid argument"},
+    {10024, "Too many open files"},
+    {10035, "Operation would block"},
+    {10036, "Operation now in progress"},
+    {10037, "Operation already in progress"},
+    {10038, "Socket operation on non-socket"},
+    {10039, "Destination address required"},
+    {10040, "Message too long"},
+    {10041, "Protocol wrong type for socket"},
+    {10042, "Bad protocol option"},
+    {10043, "Protocol not supported"},
+    {10044, "Socket type not supported"},
+    {10045, "Operation not supported on socket"},
+    {10046, "Protocol family not supported"},
+    {10047, "Address family not supported by protocol family"},
+    {10048, "Address already in use"},
+    {10049, "Can't assign requested address"},
+    {10050, "Network is down"},
+    {10051, "Network is unreachable"},
+    {10052, "Net dropped connection or reset"},
+    {10053, "Software caused connection abort"},
+    {10054, "Connection reset by peer"},
+    {10055, "No buffer space available"},
+    {10056, "Socket is already connected"},
+    {10057, "Socket is not connected"},
+    {10058, "Can't send after socket shutdown"},
+    {10059, "Too many references, can't splice"},
+    {10060, "Connection timed out"},
+    {10061, "Connection refused"},
+    {10062, "Too many levels of symbolic links"},
+    {10063, "File name too long"},
+    {10064, "Host is down"},
+    {10065, "No route to host"},
+    {10066, "Directory not empt"},
+    {10067, "Too many processes"},
+    {10068, "Too many users"},
+    {10069, "Disc Quota Exceeded"},
+    {10070, "Stale NFS file handle"},
+    {10071, "Too many levels of remote in path"},
+    {10091, "Network subsystem is unavailable"},
+    {10092, "WINSOCK DLL Version out of range"},
+    {10093, "Winsock not loaded yet (WSANOTINITIALISED)"},
+    {11001, "Host not found"},
+    {11002, "Non-authoritative 'Host not found' (try again or check DNS setup)"},
+    {11003, "Non-recoverable errors: FORMERR, REFUSED, NOTIMP"},
+    {11004, "Valid name, no data record (check DNS setup)"},
+    {0, nullptr},
+};
+
+}  // namespace
+
+const char* RuleText(Code code) {
+  for (const Row& row : kRules) {
+    if (row.code == code) return row.text;
+  }
+  return nullptr;
+}
+
+const char* SocketErrorText(Code code) {
+  const Row* row = kSocketErrors;
+  while (row->code != 0 && row->code != code) ++row;
+  return row->text;
+}
+
+std::string CodeText(Code code) {
+  if (code == kOutOfMemory) return "Out of memory.";
+  const char* text = SocketErrorText(code);
+  return "[" + std::to_string(code) + "] " + (text ? text : "(no description available)");
+}
+
+}  // namespace marlet
