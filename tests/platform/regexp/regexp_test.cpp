@@ -42,7 +42,9 @@ TEST(RegExpSyntax, ScriptEscapesAndAsciiWordClass) {
   EXPECT_FALSE(re.Test("caf\xc3\xa9"));  // \w is ASCII only
   re.SetPattern("a");
   EXPECT_FALSE(re.Test("\xff\xfe"));  // invalid UTF-8 input simply does not match
-  EXPECT_TRUE(re.Test("\xff" "a"));
+  EXPECT_TRUE(
+      re.Test("\xff"
+              "a"));
 }
 
 TEST(RegExpSyntax, BadPatternRaisesSyntaxError) {

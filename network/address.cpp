@@ -1,0 +1,50 @@
+#include "network/address.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+#include "network/vb_text.h"
+
+namespace network {
+
+bool CheckOctet(const std::string& strOctet) {
+  // The bounds depend on the length, which is what refuses a leading zero.
+  static constexpr std::array<int, 3> kLow = {0, 10, 100};
+  static constexpr std::array<int, 3> kHigh = {9, 99, 255};
+  if (strOctet.empty() || strOctet.size() > kLow.size()) return false;
+  // Digits only: the general numeric test would also let "1e2" through as 100.
+  if (!std::all_of(strOctet.begin(), strOctet.end(),
+                   [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; })) {
+    return false;
+  }
+  const int value = std::stoi(strOctet);
+  return value >= kLow.at(strOctet.size() - 1) && value <= kHigh.at(strOctet.size() - 1);
+}
+
+bool CheckIP(std::string strIPaddress) {
+  if (Trim(strIPaddress).empty()) return false;
+  for (int i = 0; i < 3; ++i) {
+    const auto dot = strIPaddress.find('.');
+    if (dot == std::string::npos) return false;
+    if (!CheckOctet(strIPaddress.substr(0, dot))) return false;
+    strIPaddress.erase(0, dot + 1);
+  }
+  return CheckOctet(strIPaddress);
+}
+
+bool FileExists(const std::string& szFileName) {
+  if (szFileName.empty()) return false;
+  // Non-blocking, so that a named pipe without a writer cannot hang the caller.
+  const int fd = open(szFileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat st {};
+  const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  close(fd);
+  return regular;
+}
+
+}  // namespace network

@@ -1,0 +1,220 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <map>
+
+#include "network/nw_reader.h"
+#include "network/nw_writer.h"
+#include "network/runtime_error.h"
+#include "network/text_file.h"
+#include "nw_test_util.h"
+
+namespace {
+
+using network::NWSetupState;
+
+class Reader : public ::testing::Test {
+ protected:
+  // Writes `content` as it is under `name` in Program_Files and loads it into `state`.
+  std::optional<network::Message> Load(const std::string& name, const std::string& content) {
+    const std::string path = dir.program_file(name);
+    nwtest::WriteBytes(path, content);
+    return network::LoadNetworkFile(path, name, state, nw_fields, network::FileToString);
+  }
+  // The line "Create File" would write for the current state.
+  std::string Recreate() {
+    network::lp_regexp re;
+    const auto plan = network::PlanCreate(state, re, dir.app_path());
+    EXPECT_FALSE(plan.refusal) << plan.refusal->prompt;
+    return plan.line;
+  }
+  // The example line with some fields replaced.
+  static std::string WithFields(const std::map<int, std::string>& values) {
+    const std::string line = nwtest::kExampleLine;
+    std::string out;
+    int i = 0;
+    for (std::size_t from = 0, comma = 0; (comma = line.find(',', from)) != std::string::npos;
+         from = comma + 1, ++i) {
+      const auto v = values.find(i);
+      out += (v != values.end() ? v->second : line.substr(from, comma - from)) + ",";
+    }
+    return out;
+  }
+
+  nwtest::AppDir dir;
+  NWSetupState state;
+  std::vector<std::string> nw_fields = std::vector<std::string>(41);
+};
+
+TEST_F(Reader, WrittenFileLoadsBackToTheSameLineAndName) {
+  for (const NWSetupState& original : {nwtest::FullState(), nwtest::ExampleState()}) {
+    network::lp_regexp re;
+    const auto written = network::PlanCreate(original, re, dir.app_path());
+    ASSERT_FALSE(written.refusal);
+    network::WriteStringToFile(written.line, written.path);
+
+    state = NWSetupState{};  // a freshly opened window
+    const auto stop = network::LoadNetworkFile(written.path, written.file_name, state, nw_fields,
+                                               network::FileToString);
+    EXPECT_FALSE(stop) << stop->prompt;
+    EXPECT_EQ(state.txt_MeterSerialNumber, original.txt_MeterSerialNumber);
+    EXPECT_EQ(nw_fields.size(), 41u);
+    const auto again = network::PlanCreate(state, re, dir.app_path());
+    EXPECT_EQ(again.line, written.line);
+    EXPECT_EQ(again.path, written.path);
+  }
+}
+
+TEST_F(Reader, DayNeverUnchecksAndWritesTheSameDayAgain) {
+  ASSERT_FALSE(Load("setup_1000000000000000.txt", WithFields({{2, "3"}})));
+  EXPECT_TRUE(state.Chk_WeekDay[3]);
+  EXPECT_TRUE(state.Chk_WeekDay[7]);
+  EXPECT_EQ(Recreate(), WithFields({{2, "3"}}));
+
+  state.Chk_WeekDay[1] = true;  // Monday ticked before a load stays ticked
+  ASSERT_FALSE(Load("setup_1000000000000000.txt", WithFields({{2, "7"}})));
+  EXPECT_TRUE(state.Chk_WeekDay[1]);
+  EXPECT_TRUE(state.Chk_WeekDay[3]);
+  ASSERT_FALSE(Load("setup_1000000000000000.txt", WithFields({{2, "8"}})));  // no such day: let be
+  EXPECT_EQ(state.Chk_WeekDay,
+            (std::array<bool, 8>{false, true, false, true, false, false, false, true}));
+}
+
+TEST_F(Reader, EmptyFeatureFieldsClearTheirEntries) {
+  state = nwtest::FullState();
+  ASSERT_FALSE(Load("setup_1000000000000000.txt", nwtest::kExampleLine));
+  EXPECT_EQ(state.txt_EmailAddress, "");
+  EXPECT_EQ(state.txt_EmailPassword, "");
+  EXPECT_EQ(state.txt_FTPServerAddress, "");
+  EXPECT_EQ(state.txt_StaticIPAddress, "");
+  EXPECT_EQ(state.txt_DNSAddress1, "");
+  EXPECT_EQ(state.txt_SNTPAddress1, "");
+  EXPECT_TRUE(state.Chk_DisableSNTP);
+  EXPECT_EQ(state.cmb_SNTPPeriodicity, 1);  // SNTP off writes periodicity 1, offset 0
+  EXPECT_EQ(state.cmb_SNTP_UTC_Offset, 0);
+  EXPECT_EQ(state.cmb_MBSlaveID, 1);
+  EXPECT_EQ(state.txt_Threshold, "0100");
+  EXPECT_EQ(state.txt_MeterSerialNumber, "1000000000000000");
+}
+
+TEST_F(Reader, WrongPieceCountChangesNothingButTheSerial) {
+  const std::string line = nwtest::kExampleLine;
+  for (const std::string& content :
+       {line.substr(0, line.size() - 1), line + ",", line + "x,", std::string()}) {
+    const NWSetupState before = nwtest::FullState();
+    state = before;
+    const auto stop = Load("setup_2000000000000000.txt", content);
+    ASSERT_TRUE(stop);
+    EXPECT_EQ(*stop,
+              (network::Message{"Invalid Network Parameters File size!", network::vbOKOnly, ""}));
+    NWSetupState expected = before;
+    expected.txt_MeterSerialNumber = "2000000000000000";
+    EXPECT_EQ(state, expected);
+  }
+}
+
+TEST_F(Reader, SerialComesOnlyFromAProperName) {
+  EXPECT_EQ(network::SerialFromFileName("setup_3000000000000000.txt"), "3000000000000000");
+  EXPECT_EQ(network::SerialFromFileName(" setup_3000000000000000.txt "), "3000000000000000");
+  EXPECT_FALSE(network::SerialFromFileName("setup_300000000000000.txt"));    // 25 characters
+  EXPECT_FALSE(network::SerialFromFileName("setup_30000000000000000.txt"));  // 27
+  EXPECT_FALSE(network::SerialFromFileName("setap_3000000000000000.txt"));
+  EXPECT_FALSE(network::SerialFromFileName("setup_30000000000000AB.txt"));
+
+  state.txt_MeterSerialNumber = "4000000000000000";
+  for (const char* name : {"setup_300000000000000.txt", "other_3000000000000000.txt"}) {
+    EXPECT_FALSE(Load(name, nwtest::kExampleLine));
+    EXPECT_EQ(state.txt_MeterSerialNumber, "4000000000000000");
+    EXPECT_TRUE(state.Chk_LoadProfile);  // the content was loaded all the same
+  }
+}
+
+TEST_F(Reader, ProgramFileSetsTheSerialThenFailsOnSize) {
+  std::string program;
+  for (int i = 1; i <= 70; ++i) program += std::to_string(i % 10) + (i < 70 ? "," : "");
+  program += "*\r\n";
+  const auto stop = Load("setup_1000000012345678.txt", program);
+  ASSERT_TRUE(stop);
+  EXPECT_EQ(stop->prompt, "Invalid Network Parameters File size!");
+  EXPECT_EQ(state.txt_MeterSerialNumber, "1000000012345678");
+}
+
+TEST_F(Reader, OuterSpacesDroppedInnerSpacesKept) {
+  // FTP switched on, so field 30 is its server address.
+  const std::string line = WithFields({{10, "0"}, {30, " ftp host "}, {31, "user "}});
+  ASSERT_FALSE(Load("setup_1000000000000000.txt", "   " + line + "  \r\n"));
+  EXPECT_FALSE(state.Chk_DisableFTP);
+  EXPECT_EQ(nw_fields.at(30), " ftp host ");
+  EXPECT_EQ(state.txt_FTPServerAddress, " ftp host ");
+  EXPECT_EQ(state.txt_FTPUsername, "user ");
+  EXPECT_EQ(nw_fields.at(40), "");
+}
+
+TEST_F(Reader, RecordOverSeveralLinesLoadsAsOne) {
+  const std::string line = nwtest::kExampleLine;
+  ASSERT_FALSE(Load("setup_1000000000000000.txt", line.substr(0, 20) + "\r\n" + line.substr(20, 9) +
+                                                      "\n" + line.substr(29) + "\r\n"));
+  EXPECT_EQ(Recreate(), line);
+}
+
+TEST_F(Reader, BadFieldStopsThereKeepingWhatCameBefore) {
+  struct Bad {
+    int field;
+    std::string value;
+    std::string names;
+  };
+  const std::vector<Bad> cases = {
+      {8, "24", "\"Schedule Time (hour)\" (cmb_EmailHour)"},
+      {3, "2", "\"Current Billing Values\" (Chk_CurrentBilling)"},
+      {2, "10", "\"Day to Report\" (Chk_WeekDay)"},
+      {16, "256", "\"MB Slave ID\" (cmb_MBSlaveID)"},
+      {21, "x", "\"SNTP Periodicity\" (cmb_SNTPPeriodicity)"},
+      {9, "-1", "\"Schedule Time (minute)\" (cmb_EmailMinute)"},
+      {13, "", "\"Disable DHCP ( Use Static IP )\" (Chk_DisableDHCP)"},
+  };
+  for (const auto& bad : cases) {
+    state = NWSetupState{};
+    // Field 1 ("0" in the example) comes before every bad field and is applied.
+    const auto stop = Load("setup_1000000000000000.txt",
+                           WithFields({{1, "1"}, {bad.field, bad.value}, {30, "later"}}));
+    ASSERT_TRUE(stop) << bad.field;
+    EXPECT_EQ(stop->prompt, "Cannot load field " + std::to_string(bad.field) +
+                                " of the file into " + bad.names + ": it holds \"" + bad.value +
+                                "\". Loading stopped at this field.");
+    EXPECT_EQ(stop->buttons, network::vbCritical);
+    EXPECT_EQ(stop->title, "Network Setup");
+    EXPECT_TRUE(state.chk_CC_Option) << bad.field;
+    EXPECT_EQ(state.Chk_LoadProfile, bad.field > 7) << bad.field;  // field 7 is "1"
+    EXPECT_EQ(state.txt_FTPServerAddress, "") << bad.field;        // field 30 is never reached
+  }
+}
+
+TEST_F(Reader, MissingOrUnreadableFileChangesNothingButTheSerial) {
+  const std::string path = dir.program_file("setup_5000000000000000.txt");
+  auto stop = network::LoadNetworkFile(path, "setup_5000000000000000.txt", state, nw_fields,
+                                       network::FileToString);
+  ASSERT_TRUE(stop);
+  EXPECT_EQ(*stop, (network::Message{path + " File does not exist. Exiting...", network::vbCritical,
+                                     "Mv900 Programmer"}));
+  EXPECT_EQ(state.txt_MeterSerialNumber, "5000000000000000");
+
+  nwtest::WriteBytes(path, nwtest::kExampleLine);
+  const NWSetupState before = state;
+  network::FileReader read = network::FileToString;
+  if (geteuid() == 0) {
+    // Root reads past any file mode; stand in for the refusal the platform would give.
+    read = [](const std::string&) -> std::string {
+      throw network::RuntimeError(network::kErrPermissionDenied, "Permission denied");
+    };
+  } else {
+    chmod(path.c_str(), 0);
+  }
+  stop = network::LoadNetworkFile(path, "setup_5000000000000000.txt", state, nw_fields, read);
+  ASSERT_TRUE(stop);
+  EXPECT_EQ(*stop, (network::Message{"The file " + path + " cannot be read: Permission denied",
+                                     network::vbCritical, "Network Setup"}));
+  EXPECT_EQ(state, before);
+}
+
+}  // namespace
