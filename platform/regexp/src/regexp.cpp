@@ -66,9 +66,9 @@ const RegExp::Compiled& RegExp::Compile() {
   int error = 0;
   PCRE2_SIZE offset = 0;
   auto compiled = std::make_unique<Compiled>();
-  compiled->code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern_.data()), pattern_.size(),
-                                 CompileOptions(ignore_case_, multiline_), &error, &offset,
-                                 context);
+  compiled->code =
+      pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern_.data()), pattern_.size(),
+                    CompileOptions(ignore_case_, multiline_), &error, &offset, context);
   pcre2_compile_context_free(context);
   if (compiled->code == nullptr) {
     throw RegExpError(kSyntaxError, "Syntax error in regular expression");
@@ -84,8 +84,8 @@ namespace {
 // Runs one match from `start`; false when there is none, throws on an engine failure.
 bool MatchAt(const pcre2_code* code, pcre2_match_data* data, std::string_view text,
              std::size_t start) {
-  const int rc = pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(), start,
-                             0, data, nullptr);
+  const int rc = pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(), start, 0,
+                             data, nullptr);
   if (rc >= 0) return true;
   if (rc == PCRE2_ERROR_NOMATCH) return false;
   throw RegExpError(kOutOfStackSpace, "Out of stack space");
