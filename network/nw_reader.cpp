@@ -1,10 +1,10 @@
 #include "network/nw_reader.h"
 
 #include <charconv>
+#include <stdexcept>
 
 #include "network/address.h"
 #include "network/nw_fields.h"
-#include "network/runtime_error.h"
 #include "network/vb_text.h"
 #include "win32/ansi_string.h"
 
@@ -101,8 +101,8 @@ std::optional<Message> LoadNetworkFile(const std::string& path, const std::strin
   std::string text;
   try {
     text = Trim(read(path));
-  } catch (const RuntimeError& e) {
-    return Message{"The file " + path + " cannot be read: " + e.description(),
+  } catch (const std::runtime_error& e) {
+    return Message{"The file " + path + " cannot be read: " + std::string(e.what()),
                    vbOKOnly | vbCritical, kNetworkSetupTitle};
   }
   nw_fields = Split(text);

@@ -11,7 +11,8 @@
 
 namespace network {
 
-// Reads a file as one text; throws RuntimeError.
+// Reads a file as one text, its lines joined; a failure is thrown as a std::runtime_error
+// whose text is the platform's description.
 using FileReader = std::function<std::string(const std::string& path)>;
 
 // The serial of a name "setup_" + 16 characters + ".txt" (26 characters once trimmed), when

@@ -42,6 +42,16 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
+// What the main window's whole-file reader gives for an ASCII file: its lines joined. The
+// window tests load through the real one.
+inline std::string ReadJoined(const std::string& path) {
+  std::string text;
+  for (const char c : ReadBytes(path)) {
+    if (c != '\r' && c != '\n') text += c;
+  }
+  return text;
+}
+
 // The window's example: e-mail, FTP and SNTP off, DHCP in use, ModBus slave 1, Everyday and
 // Load Profile, threshold 0100.
 inline network::NWSetupState ExampleState() {

@@ -1,13 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <map>
+#include <stdexcept>
 
 #include "network/nw_reader.h"
 #include "network/nw_writer.h"
-#include "network/runtime_error.h"
-#include "network/text_file.h"
 #include "nw_test_util.h"
 
 namespace {
@@ -20,7 +17,7 @@ class Reader : public ::testing::Test {
   std::optional<network::Message> Load(const std::string& name, const std::string& content) {
     const std::string path = dir.program_file(name);
     nwtest::WriteBytes(path, content);
-    return network::LoadNetworkFile(path, name, state, nw_fields, network::FileToString);
+    return network::LoadNetworkFile(path, name, state, nw_fields, nwtest::ReadJoined);
   }
   // The line "Create File" would write for the current state.
   std::string Recreate() {
@@ -52,11 +49,11 @@ TEST_F(Reader, WrittenFileLoadsBackToTheSameLineAndName) {
     network::lp_regexp re;
     const auto written = network::PlanCreate(original, re, dir.app_path());
     ASSERT_FALSE(written.refusal);
-    network::WriteStringToFile(written.line, written.path);
+    nwtest::WriteBytes(written.path, written.line + "\r\n");
 
     state = NWSetupState{};  // a freshly opened window
     const auto stop = network::LoadNetworkFile(written.path, written.file_name, state, nw_fields,
-                                               network::FileToString);
+                                               nwtest::ReadJoined);
     EXPECT_FALSE(stop) << stop->prompt;
     EXPECT_EQ(state.txt_MeterSerialNumber, original.txt_MeterSerialNumber);
     EXPECT_EQ(nw_fields.size(), 41u);
@@ -193,7 +190,7 @@ TEST_F(Reader, BadFieldStopsThereKeepingWhatCameBefore) {
 TEST_F(Reader, MissingOrUnreadableFileChangesNothingButTheSerial) {
   const std::string path = dir.program_file("setup_5000000000000000.txt");
   auto stop = network::LoadNetworkFile(path, "setup_5000000000000000.txt", state, nw_fields,
-                                       network::FileToString);
+                                       nwtest::ReadJoined);
   ASSERT_TRUE(stop);
   EXPECT_EQ(*stop, (network::Message{path + " File does not exist. Exiting...", network::vbCritical,
                                      "Mv900 Programmer"}));
@@ -201,15 +198,10 @@ TEST_F(Reader, MissingOrUnreadableFileChangesNothingButTheSerial) {
 
   nwtest::WriteBytes(path, nwtest::kExampleLine);
   const NWSetupState before = state;
-  network::FileReader read = network::FileToString;
-  if (geteuid() == 0) {
-    // Root reads past any file mode; stand in for the refusal the platform would give.
-    read = [](const std::string&) -> std::string {
-      throw network::RuntimeError(network::kErrPermissionDenied, "Permission denied");
-    };
-  } else {
-    chmod(path.c_str(), 0);
-  }
+  // The refusal the platform gives for a file it may not read (root reads past any mode).
+  const network::FileReader read = [](const std::string&) -> std::string {
+    throw std::runtime_error("Permission denied");
+  };
   stop = network::LoadNetworkFile(path, "setup_5000000000000000.txt", state, nw_fields, read);
   ASSERT_TRUE(stop);
   EXPECT_EQ(*stop, (network::Message{"The file " + path + " cannot be read: Permission denied",

@@ -1,11 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 
 #include "network/nw_writer.h"
-#include "network/runtime_error.h"
-#include "network/text_file.h"
 #include "nw_test_util.h"
 
 namespace {
@@ -23,17 +20,13 @@ std::string Field(const NWSetupState& s, int index) {
   return plan.fields.at(static_cast<std::size_t>(index));
 }
 
-TEST(Writer, ExampleFileByteForByte) {
-  nwtest::AppDir dir;
-  const auto plan = Plan(nwtest::ExampleState(), dir.app_path());
+TEST(Writer, ExampleLineNameAndPlace) {
+  const auto plan = Plan(nwtest::ExampleState(), "/opt/app/");
   ASSERT_FALSE(plan.refusal);
   EXPECT_EQ(plan.line, nwtest::kExampleLine);
   EXPECT_EQ(plan.file_name, "setup_1000000000000000.txt");
-  EXPECT_EQ(plan.path, dir.program_file("setup_1000000000000000.txt"));
+  EXPECT_EQ(plan.path, "/opt/app/Program_Files/setup_1000000000000000.txt");
   EXPECT_EQ(std::count(plan.line.begin(), plan.line.end(), ','), 40);
-
-  network::WriteStringToFile(plan.line, plan.path);
-  EXPECT_EQ(nwtest::ReadBytes(plan.path), std::string(nwtest::kExampleLine) + "\r\n");
 }
 
 TEST(Writer, PromptsAndMessages) {
@@ -134,54 +127,6 @@ TEST(Writer, RefusesACharacterTheCodePageCannotHold) {
   const auto plan = Plan(s);
   ASSERT_TRUE(plan.refusal);
   EXPECT_NE(plan.refusal->prompt.find("\"User Name\""), std::string::npos);
-}
-
-TEST(TextFile, WritesAnsiWithLineEndAndReplacesWholly) {
-  nwtest::AppDir dir;
-  const std::string path = dir.program_file("setup_1000000000000000.txt");
-  nwtest::WriteBytes(path, std::string(500, 'x'));
-  network::WriteStringToFile("caf\xc3\xa9,", path);
-  EXPECT_EQ(nwtest::ReadBytes(path), "caf\xe9,\r\n");
-  EXPECT_EQ(network::FileToString(path), "caf\xc3\xa9,");
-}
-
-TEST(TextFile, FailedWriteRaisesAndLeavesNothing) {
-  nwtest::AppDir dir;
-  const std::string missing = dir.app_path() + "No_Such_Dir/setup_1000000000000000.txt";
-  try {
-    network::WriteStringToFile("E,", missing);
-    FAIL() << "no failure raised";
-  } catch (const network::RuntimeError& e) {
-    EXPECT_EQ(e.number(), network::kErrPathNotFound);
-    EXPECT_EQ(e.description(), "Path not found");
-  }
-  EXPECT_FALSE(std::filesystem::exists(dir.app_path() + "No_Such_Dir"));
-
-  // A directory in the file's place: the failure is reported, the directory kept, no
-  // temporary file left beside it.
-  const std::string taken = dir.program_file("setup_2000000000000000.txt");
-  std::filesystem::create_directory(taken);
-  EXPECT_THROW(network::WriteStringToFile("E,", taken), network::RuntimeError);
-  EXPECT_TRUE(std::filesystem::is_directory(taken));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.program_file("")),
-                          std::filesystem::directory_iterator()),
-            1);
-}
-
-TEST(TextFile, ReaderJoinsLinesWhateverTheirEnds) {
-  nwtest::AppDir dir;
-  const std::string path = dir.program_file("lines.txt");
-  nwtest::WriteBytes(path, "E,0,\r\n7,\n1\r,2\r\n\r\n");
-  EXPECT_EQ(network::FileToString(path), "E,0,7,1,2");
-  nwtest::WriteBytes(path, "");
-  EXPECT_EQ(network::FileToString(path), "");
-  try {
-    network::FileToString(dir.program_file("gone.txt"));
-    FAIL() << "no failure raised";
-  } catch (const network::RuntimeError& e) {
-    EXPECT_EQ(e.number(), network::kErrFileNotFound);
-    EXPECT_EQ(e.description(), "File not found");
-  }
 }
 
 }  // namespace
