@@ -13,7 +13,9 @@
 #include "forms/expose_probe.h"
 #include "forms/geometry.h"
 #include "forms/msgbox.h"
+#include "forms/runtime_error.h"
 #include "forms/test_log.h"
+#include "forms/text_file.h"
 #include "forms/web_browser.h"
 
 namespace app {
@@ -139,6 +141,28 @@ void frm_FileCreate::Form_Load() {
 
 std::string frm_FileCreate::GetAppPath() const {
   return WithTrailingSeparator(forms::App::Path());
+}
+
+bool frm_FileCreate::Write_String_To_File(const std::string& StringToWrite,
+                                          const std::string& FileNameIs) {
+  if (FileNameIs.empty()) {
+    forms::MsgBox("Invalid file name...exiting");
+    return false;
+  }
+  try {
+    forms::WriteAnsiTextFile(FileNameIs, StringToWrite + "\r\n");
+  } catch (const forms::RuntimeError&) {
+    forms::MsgBox("Error in writing file. Please Check and try again...", forms::vbCritical,
+                  "Mv900 Programmer");
+    return false;
+  }
+  return true;
+}
+
+std::string frm_FileCreate::fnc_FileToString(const std::string& FilePath) {
+  std::string text = forms::ReadAnsiTextFile(FilePath);
+  std::erase_if(text, [](char c) { return c == '\r' || c == '\n'; });
+  return text;
 }
 
 std::int32_t frm_FileCreate::BackColor() const {

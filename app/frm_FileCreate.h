@@ -33,6 +33,12 @@ class frm_FileCreate : public QMainWindow {
 
   std::string GetAppPath() const;
 
+  // Writes the text and CR LF to the file, replacing it atomically; says why not in a message
+  // box and gives false when it cannot.
+  bool Write_String_To_File(const std::string& StringToWrite, const std::string& FileNameIs);
+  // The file's lines joined with their line ends dropped. Throws forms::RuntimeError.
+  std::string fnc_FileToString(const std::string& FilePath);
+
   // The window background as a colour value (blue-green-red).
   std::int32_t BackColor() const;
   void SetBackColor(std::int32_t value);

@@ -6,6 +6,7 @@
 #include "forms/default_instance.h"
 #include "forms/prepare.h"
 #include "frm_FileCreate.h"
+#include "network/frm_NWSetup.h"
 #include "settings_path.h"
 
 namespace {
@@ -45,6 +46,6 @@ int main(int argc, char** argv) {
   forms::PrepareApplication();
   QApplication application(argc, argv);
   app::InitSettingsFilePath();
-  forms::DefaultInstance<app::frm_FileCreate>::Get();
+  network::InstallNetworkSetupMenu(forms::DefaultInstance<app::frm_FileCreate>::Get());
   return QApplication::exec();
 }

@@ -30,7 +30,7 @@ bool NotNumericAddress(const std::string& entry) {
 }
 
 std::string StaticAddressError(const std::string& what) {
-  return what + " Address Error: You must use numeric IP Address values with DHCP turned off!";
+  return what + " Error: You must use numeric IP Address values with DHCP turned off!";
 }
 
 // The serial's first character compared with the number 0: a non-digit cannot be converted.
@@ -80,17 +80,17 @@ Result CheckAddresses(const NWSetupState& s, lp_regexp& re) {
   if (!CheckIP(s.txt_SubNetMask)) return CheckFailure{22, "Invalid Sub Net IP Address."};
   if (!CheckIP(s.txt_Gateway)) return CheckFailure{23, "Invalid Gateway IP Address."};
   if (!s.Chk_DisableEmail) {
-    if (NotNumericAddress(s.txt_POP3Domain)) return CheckFailure{24, StaticAddressError("POP3")};
-    if (NotNumericAddress(s.txt_SMTPDomain)) return CheckFailure{25, StaticAddressError("SMPT")};
+    if (NotNumericAddress(s.txt_POP3Domain)) return CheckFailure{24, StaticAddressError("POP3 Address")};
+    if (NotNumericAddress(s.txt_SMTPDomain)) return CheckFailure{25, StaticAddressError("SMPT Address")};
   }
   if (!s.Chk_DisableFTP && NotNumericAddress(s.txt_FTPServerAddress)) {
-    return CheckFailure{26, StaticAddressError("FTP Server")};
+    return CheckFailure{26, StaticAddressError("FTP Server Address")};
   }
   if (!s.txt_DNSAddress1.empty() && NotNumericAddress(s.txt_DNSAddress1)) {
-    return CheckFailure{27, StaticAddressError("DNS Server1")};
+    return CheckFailure{27, StaticAddressError("DNS Server1 Address")};
   }
   if (!s.txt_DNSAddress2.empty() && NotNumericAddress(s.txt_DNSAddress2)) {
-    return CheckFailure{28, StaticAddressError("DNS Server2")};
+    return CheckFailure{28, StaticAddressError("DNS Server2 Address")};
   }
   if (!s.Chk_DisableSNTP) {
     // A host name for a time server is fine once a DNS server is given to resolve it.

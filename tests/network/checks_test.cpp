@@ -143,7 +143,7 @@ TEST(Checks, EmailAddresses) {
 }
 
 std::string Static(const std::string& entry) {
-  return entry + " Address Error: You must use numeric IP Address values with DHCP turned off!";
+  return entry + " Error: You must use numeric IP Address values with DHCP turned off!";
 }
 
 TEST(Checks, StaticAddressing) {
@@ -161,23 +161,23 @@ TEST(Checks, StaticAddressing) {
           {"gateway", [](NWSetupState& s) { s.txt_Gateway = ""; }, 23,
            "Invalid Gateway IP Address."},
           {"POP3 host name", [](NWSetupState& s) { s.txt_POP3Domain = "pop.example.com"; }, 24,
-           Static("POP3")},
+           Static("POP3 Address")},
           {"POP3 plain number", [](NWSetupState& s) { s.txt_POP3Domain = "123"; }, 0, ""},
           {"SMTP host name", [](NWSetupState& s) { s.txt_SMTPDomain = "smtp"; }, 25,
-           Static("SMPT")},
+           Static("SMPT Address")},
           {"mail hosts with e-mail off",
            [](NWSetupState& s) {
              s.Chk_DisableEmail = true, s.txt_POP3Domain = "pop", s.txt_SMTPDomain = "smtp";
            },
            0, ""},
           {"FTP host name", [](NWSetupState& s) { s.txt_FTPServerAddress = "ftp.example.com"; }, 26,
-           Static("FTP Server")},
+           Static("FTP Server Address")},
           {"FTP host with FTP off",
            [](NWSetupState& s) { s.Chk_DisableFTP = true, s.txt_FTPServerAddress = "ftp"; }, 0, ""},
           {"DNS1 host name", [](NWSetupState& s) { s.txt_DNSAddress1 = "dns.local"; }, 27,
-           Static("DNS Server1")},
+           Static("DNS Server1 Address")},
           {"DNS2 host name", [](NWSetupState& s) { s.txt_DNSAddress2 = "dns2"; }, 28,
-           Static("DNS Server2")},
+           Static("DNS Server2 Address")},
           {"DNS entries empty", [](NWSetupState& s) { s.txt_DNSAddress1 = s.txt_DNSAddress2 = ""; },
            0, ""},
           {"SNTP host name without DNS",
