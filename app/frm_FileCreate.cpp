@@ -6,17 +6,24 @@
 #include <QMenuBar>
 #include <QPushButton>
 
+#include <variant>
+
 #include "app_path.h"
 #include "forms/app.h"
 #include "forms/color.h"
 #include "forms/default_instance.h"
+#include "forms/do_events.h"
 #include "forms/expose_probe.h"
 #include "forms/geometry.h"
 #include "forms/msgbox.h"
 #include "forms/runtime_error.h"
 #include "forms/test_log.h"
-#include "forms/text_file.h"
 #include "forms/web_browser.h"
+#include "globals.h"
+#include "program/program_file.h"
+#include "program/program_form.h"
+#include "program/program_page.h"
+#include "program/text_files.h"
 
 namespace app {
 namespace {
@@ -42,6 +49,17 @@ QAction* Entry(QMenu* menu, const char* name, const char* caption) {
   QAction* entry = menu->addAction(QString::fromLatin1(caption));
   entry->setObjectName(QString::fromLatin1(name));
   return entry;
+}
+
+int ShowBox(const program::Message& m) {
+  return forms::MsgBox(m.prompt, m.buttons, m.title);
+}
+
+std::vector<program::PageInput> ToPageInputs(const forms::FormInputs& inputs) {
+  std::vector<program::PageInput> out;
+  out.reserve(inputs.size());
+  for (const auto& i : inputs) out.push_back({i.name, i.type, i.value, i.checked});
+  return out;
 }
 
 }  // namespace
@@ -77,6 +95,9 @@ void frm_FileCreate::BuildControls() {
   cmd_CreateFile = new QPushButton(QStringLiteral("Create File"), client_);
   cmd_CreateFile->setObjectName(QStringLiteral("cmd_CreateFile"));
   cmd_CreateFile->setGeometry(forms::TwipsRect(1800, 8790, 1500, 375));
+
+  connect(cmd_ReadRaw, &QPushButton::clicked, this, [this] { cmd_ReadRaw_Click(); });
+  connect(cmd_CreateFile, &QPushButton::clicked, this, [this] { cmd_CreateFile_Click(); });
 
   // Tab order follows the tab indexes: "Create File" first, then "Read File".
   setTabOrder(cmd_CreateFile, cmd_ReadRaw);
@@ -143,28 +164,6 @@ std::string frm_FileCreate::GetAppPath() const {
   return WithTrailingSeparator(forms::App::Path());
 }
 
-bool frm_FileCreate::Write_String_To_File(const std::string& StringToWrite,
-                                          const std::string& FileNameIs) {
-  if (FileNameIs.empty()) {
-    forms::MsgBox("Invalid file name...exiting");
-    return false;
-  }
-  try {
-    forms::WriteAnsiTextFile(FileNameIs, StringToWrite + "\r\n");
-  } catch (const forms::RuntimeError&) {
-    forms::MsgBox("Error in writing file. Please Check and try again...", forms::vbCritical,
-                  "Mv900 Programmer");
-    return false;
-  }
-  return true;
-}
-
-std::string frm_FileCreate::fnc_FileToString(const std::string& FilePath) {
-  std::string text = forms::ReadAnsiTextFile(FilePath);
-  std::erase_if(text, [](char c) { return c == '\r' || c == '\n'; });
-  return text;
-}
-
 std::int32_t frm_FileCreate::BackColor() const {
   return forms::ToColorValue(client_->palette().color(QPalette::Window));
 }
@@ -183,6 +182,67 @@ void frm_FileCreate::wb_BeforeNavigate2(const std::string& url, bool& cancel) {
       return;
     }
   }
+}
+
+void frm_FileCreate::cmd_CreateFile_Click() {
+  try {
+    // Every input of the form in one round trip; no page or no form "f" writes nothing.
+    auto inputs = wb->ReadForm(program::kFormName);
+    if (!inputs) {
+      ShowBox(program::NoFormMessage());
+      return;
+    }
+    auto read = program::ReadFormValues(ToPageInputs(*inputs));
+    if (read.refusal) {
+      ShowBox(*read.refusal);
+      return;
+    }
+    auto prepared = program::PrepareProgramFile(read.values);
+    if (const auto* refusal = std::get_if<program::Message>(&prepared)) {
+      ShowBox(*refusal);
+      return;
+    }
+    const auto& file = std::get<program::ProgramFile>(prepared);
+    CurrentFileName = file.file_name;
+    program::SaveProgramFile(file, GetAppPath(), ShowBox);
+  } catch (const std::exception& e) {
+    ShowBox(program::ErrorBox(e.what(), program::kTitleModule));
+  }
+}
+
+void frm_FileCreate::cmd_ReadRaw_Click() {
+  try {
+    const std::string raw_dir = forms::App::Path();
+    // Without Program_Files the handler stops before anything changes.
+    if (auto refusal = program::EnterProgramFilesDir(raw_dir)) {
+      ShowBox(*refusal);
+      return;
+    }
+    LastOpenedFilePath.clear();
+    CommonDialog1.FileName.clear();
+    CommonDialog1.Filter = "Text Files(*.txt)|*.txt";
+    CommonDialog1.ShowOpen();
+    LastOpenedFilePath = CommonDialog1.FileName;
+    if (LastOpenedFilePath.empty()) return;
+    if (auto page = program::BuildProgramPage(LastOpenedFilePath, raw_dir, GetAppPath(), ShowBox)) {
+      wb->Navigate(*page);
+      forms::DoEvents();
+    }
+  } catch (const std::exception& e) {
+    ShowBox(program::ErrorBox(e.what(), program::kTitleProgrammer));
+  }
+}
+
+bool frm_FileCreate::Write_String_To_File(const std::string& StringToWrite,
+                                          const std::string& FileNameIs) {
+  return program::WriteStringToFile(StringToWrite, FileNameIs, ShowBox);
+}
+
+std::string frm_FileCreate::fnc_FileToString(const std::string& FilePath) {
+  int error = 0;
+  auto text = program::FileToString(FilePath, &error);
+  if (!text) throw forms::ErrorFromErrno(error);
+  return *text;
 }
 
 void frm_FileCreate::closeEvent(QCloseEvent* event) {

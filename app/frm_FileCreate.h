@@ -33,6 +33,10 @@ class frm_FileCreate : public QMainWindow {
 
   std::string GetAppPath() const;
 
+  // "Create File": the program form of the page back into a program file.
+  void cmd_CreateFile_Click();
+  // "Read File": a program file picked in Program_Files shown as the editable page.
+  void cmd_ReadRaw_Click();
   // Writes the text and CR LF to the file, replacing it atomically; says why not in a message
   // box and gives false when it cannot.
   bool Write_String_To_File(const std::string& StringToWrite, const std::string& FileNameIs);

@@ -1,0 +1,48 @@
+// Shared pieces of the program file tests: a scratch directory, a recorder for the boxes the
+// logic shows, and a program form that passes every check.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "program/message.h"
+#include "program/program_form.h"
+
+namespace testsupport {
+
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::string& path() const { return path_; }
+  // Names under the directory, sorted (hidden ones included).
+  std::vector<std::string> List(const std::string& sub = "") const;
+
+ private:
+  std::string path_;
+};
+
+// Records every box and answers from a script (the default button when it runs out).
+class Boxes {
+ public:
+  void Answer(int answer) { answers_.push_back(answer); }
+  program::ShowMessage Show();
+  std::vector<program::Message> shown;
+
+ private:
+  std::deque<int> answers_;
+};
+
+void WriteBytes(const std::string& path, const std::string& bytes);
+std::string ReadBytes(const std::string& path);
+
+// Schedule 1 uses three tiers, PDST and PTOU on, re = 5 with ten date items.
+program::FormValues ValidForm();
+
+// The file that ValidForm() gives, without its line end (239 characters).
+extern const char* const kValidText;
+
+}  // namespace testsupport
