@@ -1,18 +1,20 @@
-// Shared by the network tests: a scratch application directory and a state that passes every
-// check.
+// Shared by the network tests: a scratch application directory, and window values given as
+// the controls' names with texts, "1"/"0" for boxes and list positions, as a technician
+// leaves them.
 #pragma once
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 
+#include "network/nw_fields.h"
 #include "network/nw_setup_state.h"
 
 namespace nwtest {
 
-// A fresh application directory with its Program_Files folder, removed afterwards.
 class AppDir {
  public:
   AppDir() {
@@ -52,59 +54,78 @@ inline std::string ReadJoined(const std::string& path) {
   return text;
 }
 
-// The window's example: e-mail, FTP and SNTP off, DHCP in use, ModBus slave 1, Everyday and
-// Load Profile, threshold 0100.
-inline network::NWSetupState ExampleState() {
-  network::NWSetupState s;
-  s.Chk_DisableEmail = true;
-  s.Chk_DisableFTP = true;
-  s.Chk_DisableSNTP = true;
-  s.cmb_MBSlaveID = 1;
-  s.Chk_LoadProfile = true;
-  s.txt_Threshold = "0100";
+using Values = std::map<std::string, std::string>;
+
+inline network::NWSetupState With(network::NWSetupState s, const Values& values) {
+  for (const auto& [name, value] : values) {
+    if (name == "txt_MeterSerialNumber") {
+      s.txt_MeterSerialNumber = value;
+    } else if (name.rfind("Chk_WeekDay_", 0) == 0) {
+      s.Chk_WeekDay.at(std::stoul(name.substr(12))) = value == "1";
+    } else if (const network::FieldSpec* f = network::FindField(name); f == nullptr) {
+      std::abort();  // a misspelt control name in a test
+    } else if (f->check != nullptr) {
+      s.*f->check = value == "1";
+    } else if (f->list != nullptr) {
+      s.*f->list = std::stoi(value);
+    } else {
+      s.*f->text = value;
+    }
+  }
   return s;
+}
+
+// e-mail, FTP and SNTP off, DHCP in use, slave ID 1, Everyday and Load Profile, threshold 0100.
+inline network::NWSetupState ExampleState(const Values& more = {}) {
+  return With(With({}, {{"Chk_DisableEmail", "1"},
+                        {"Chk_DisableFTP", "1"},
+                        {"Chk_DisableSNTP", "1"},
+                        {"cmb_MBSlaveID", "1"},
+                        {"Chk_LoadProfile", "1"},
+                        {"txt_Threshold", "0100"}}),
+              more);
 }
 
 inline const char* kExampleLine =
     "E,0,7,0,0,0,0,1,00,00,1,1,0,0,1,0,1,1,1,0100,1,1,0,,,,,,,,,,,,,,,,,,";
 
-// Every feature on, static addresses, every field distinct from the initial window.
-inline network::NWSetupState FullState() {
-  network::NWSetupState s;
-  s.txt_MeterSerialNumber = "1234567890123456";
-  s.cmb_MBSlaveID = 17;
-  s.txt_CTRatio = "200";
-  s.txt_PTRatio = "3";
-  s.txt_Threshold = "0250";
-  s.txt_LPScaler = "10";
-  s.txt_FTPServerAddress = "10.1.2.3";
-  s.txt_FTPUsername = "meter user";
-  s.txt_FTPPassword = "p@ss word";
-  s.Chk_SNTP_Update_RTC = true;
-  s.cmb_SNTPPeriodicity = 12;
-  s.cmb_SNTP_UTC_Offset = 20;
-  s.txt_SNTPAddress1 = "10.1.2.4";
-  s.txt_SNTPAddress2 = "10.1.2.5";
-  s.Chk_DisableDHCP = true;
-  s.txt_StaticIPAddress = "10.1.2.50";
-  s.txt_SubNetMask = "255.255.255.0";
-  s.txt_Gateway = "10.1.2.1";
-  s.txt_DNSAddress1 = "10.1.2.6";
-  s.txt_DNSAddress2 = "10.1.2.7";
-  s.txt_EmailAddress = "meter.17@plant.example.com";
-  s.txt_EmailAddressCC = "office@10.1.2.9";
-  s.chk_CC_Option = true;
-  s.txt_POP3Domain = "10.1.2.8";
-  s.txt_SMTPDomain = "10.1.2.9";
-  s.txt_EmailUserName = "meter17";
-  s.txt_EmailPassword = "s3cret";
-  s.txt_EmailDomain = "plant.example.com";
-  s.cmb_EmailHour = 7;
-  s.cmb_EmailMinute = 5;
-  s.Chk_CurrentBilling = true;
-  s.Chk_Status = true;
-  s.Chk_WeekDay = {false, false, false, false, true, false, false, false};  // Thursday
-  return s;
+// Every feature on, static addresses, every field unlike the freshly opened window.
+inline network::NWSetupState FullState(const Values& more = {}) {
+  return With(With({}, {{"txt_MeterSerialNumber", "1234567890123456"},
+                        {"cmb_MBSlaveID", "17"},
+                        {"txt_CTRatio", "200"},
+                        {"txt_PTRatio", "3"},
+                        {"txt_Threshold", "0250"},
+                        {"txt_LPScaler", "10"},
+                        {"txt_FTPServerAddress", "10.1.2.3"},
+                        {"txt_FTPUsername", "meter user"},
+                        {"txt_FTPPassword", "p@ss word"},
+                        {"Chk_SNTP_Update_RTC", "1"},
+                        {"cmb_SNTPPeriodicity", "12"},
+                        {"cmb_SNTP_UTC_Offset", "20"},
+                        {"txt_SNTPAddress1", "10.1.2.4"},
+                        {"txt_SNTPAddress2", "10.1.2.5"},
+                        {"Chk_DisableDHCP", "1"},
+                        {"txt_StaticIPAddress", "10.1.2.50"},
+                        {"txt_SubNetMask", "255.255.255.0"},
+                        {"txt_Gateway", "10.1.2.1"},
+                        {"txt_DNSAddress1", "10.1.2.6"},
+                        {"txt_DNSAddress2", "10.1.2.7"},
+                        {"txt_EmailAddress", "meter.17@plant.example.com"},
+                        {"txt_EmailAddressCC", "office@10.1.2.9"},
+                        {"chk_CC_Option", "1"},
+                        {"txt_POP3Domain", "10.1.2.8"},
+                        {"txt_SMTPDomain", "10.1.2.9"},
+                        {"txt_EmailUserName", "meter17"},
+                        {"txt_EmailPassword", "s3cret"},
+                        {"txt_EmailDomain", "plant.example.com"},
+                        {"cmb_EmailHour", "7"},
+                        {"cmb_EmailMinute", "5"},
+                        {"Chk_CurrentBilling", "1"},
+                        {"Chk_Status", "1"},
+                        {"Chk_WeekDay_7", "0"},
+                        {"Chk_WeekDay_4", "1"}}),
+              more);
 }
 
 }  // namespace nwtest
