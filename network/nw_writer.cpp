@@ -42,7 +42,7 @@ CreatePlan PlanCreate(const NWSetupState& s, lp_regexp& re, const std::string& a
       return plan;
     }
   } catch (const RuntimeError& e) {
-    plan.refusal = CreationFailure(e.description());
+    plan.refusal = CreationFailure(e.Description());
     return plan;
   }
   plan.fields = BuildRecord(s);

@@ -12,7 +12,7 @@ int FailureNumber(const std::string& text) {
   try {
     IntegerValue(text);
   } catch (const network::RuntimeError& e) {
-    return e.number();
+    return e.Number();
   }
   return 0;
 }
@@ -57,7 +57,7 @@ TEST(IntegerValue, SixteenBitRangeThenOverflow) {
   try {
     IntegerValue("40000");
   } catch (const network::RuntimeError& e) {
-    EXPECT_EQ(e.description(), "Overflow");
+    EXPECT_EQ(e.Description(), "Overflow");
   }
 }
 

@@ -8,24 +8,6 @@
 
 namespace forms {
 
-RuntimeError ErrorFromErrno(int err) {
-  switch (err) {
-    case ENOENT:
-      return {kErrFileNotFound, "File not found"};
-    case ENOTDIR:
-      return {kErrPathNotFound, "Path not found"};
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      return {kErrPermissionDenied, "Permission denied"};
-    case ENOSPC:
-      return {kErrDiskFull, "Disk full"};
-    case EISDIR:
-    default:
-      return {kErrPathFileAccess, "Path/File access error"};
-  }
-}
-
 std::string ReadAnsiTextFile(const std::string& path) {
   std::string bytes;
   if (auto r = win32::ReadWholeFile(path, bytes); !r) throw ErrorFromErrno(r.error);

@@ -1,7 +1,9 @@
 // A failing platform operation inside a window handler, with the number and description a
-// handler reports ("Error in file creation: " + description ...).
+// handler reports ("Error in file creation: " + description ...). Free of Qt, so the plain
+// logic of the windows raises the same failures.
 #pragma once
 
+#include <cerrno>
 #include <stdexcept>
 #include <string>
 
@@ -29,9 +31,20 @@ enum ErrorNumber {
   kErrPermissionDenied = 70,
   kErrPathFileAccess = 75,
   kErrPathNotFound = 76,
+  kErrInvalidFileFormat = 321,
 };
 
 // The runtime's error for a failed system call (errno).
-RuntimeError ErrorFromErrno(int err);
+inline RuntimeError ErrorFromErrno(int err) {
+  switch (err) {
+    case ENOENT: return {kErrFileNotFound, "File not found"};
+    case ENOTDIR: return {kErrPathNotFound, "Path not found"};
+    case EACCES:
+    case EPERM:
+    case EROFS: return {kErrPermissionDenied, "Permission denied"};
+    case ENOSPC: return {kErrDiskFull, "Disk full"};
+    default: return {kErrPathFileAccess, "Path/File access error"};
+  }
+}
 
 }  // namespace forms
