@@ -2,6 +2,7 @@
 #pragma once
 
 #include "win32/types.h"
+#include "win32/windef.h"
 #include "win32/error.h"
 #include "win32/nls.h"
 #include "win32/profile.h"
