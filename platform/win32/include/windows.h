@@ -6,3 +6,7 @@
 #include "win32/error.h"
 #include "win32/nls.h"
 #include "win32/profile.h"
+#include "win32/winbase.h"
+#include "win32/module.h"
+#include "win32/winuser.h"
+#include "win32/message.h"

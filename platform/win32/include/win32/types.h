@@ -14,6 +14,16 @@
 #define CALLBACK
 #define WIN32_API WIN32_EXTERN_C __attribute__((visibility("default")))
 
+// The casts inside the SDK's macros, spelled so that C++ callers built with -Wold-style-cast
+// can use them.
+#ifdef __cplusplus
+#define WIN32_PTR_CAST(type, value) reinterpret_cast<type>(value)
+#define WIN32_INT_CAST(type, value) static_cast<type>(value)
+#else
+#define WIN32_PTR_CAST(type, value) ((type)(value))
+#define WIN32_INT_CAST(type, value) ((type)(value))
+#endif
+
 typedef int32_t BOOL;
 typedef uint8_t BYTE;
 typedef uint16_t WORD;
