@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "forms/default_instance.h"
+#include "forms/message_pump.h"
 #include "forms/prepare.h"
 #include "frm_FileCreate.h"
 #include "network/frm_NWSetup.h"
@@ -45,6 +46,7 @@ int main(int argc, char** argv) {
   PrepareHtmlEngine();
   forms::PrepareApplication();
   QApplication application(argc, argv);
+  forms::StartMessagePump();
   app::InitSettingsFilePath();
   network::InstallNetworkSetupMenu(forms::DefaultInstance<app::frm_FileCreate>::Get());
   return QApplication::exec();

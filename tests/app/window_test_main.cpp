@@ -8,6 +8,7 @@
 
 #include "forms/app.h"
 #include "forms/default_instance.h"
+#include "forms/message_pump.h"
 #include "forms/prepare.h"
 #include "frm_FileCreate.h"
 #include "window_test_support.h"
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
   setenv("FORMS_INSTANCE_LOCK", (scratch + "/tests.lock").c_str(), 1);
   forms::PrepareApplication();
   QApplication application(argc, argv);
+  forms::StartMessagePump();
   forms::App::SetPathOverride(testsupport::AppDir());
   forms::SetEndHook([] { ++testsupport::EndCalls(); });
   int rc = RUN_ALL_TESTS();
