@@ -31,7 +31,9 @@ class OLE_CXX_API ConnectionPoint final : public IConnectionPoint {
 
   // Invokes `dispid` as a method on every sink connected when the call starts, in order
   // of connection, with locale 0x0400 and the null interface id. A sink that disconnects
-  // another during the event does not stop the event from reaching the rest.
+  // another during the event does not stop the event from reaching the rest. Each sink
+  // sees the by-reference arguments as fired: what a handler writes into them goes to a
+  // copy that is dropped after its call.
   void Fire(DISPID dispid, DISPPARAMS* params);
   size_t size() const { return sinks_.size(); }
   void Clear();

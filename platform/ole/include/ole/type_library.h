@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "oaidl.h"
@@ -13,12 +14,25 @@
 namespace ole {
 
 struct ParamSpec {
+  ParamSpec() = default;
+  ParamSpec(std::u16string n, VARTYPE t, USHORT f = PARAMFLAG_FIN)
+      : name(std::move(n)), vt(t), flags(f) {}
   std::u16string name;
   VARTYPE vt = VT_EMPTY;         // VT_BYREF | t for a pointer to t
   USHORT flags = PARAMFLAG_FIN;  // PARAMFLAG_FOUT | PARAMFLAG_FRETVAL for a getter's value
 };
 
 struct MemberSpec {
+  MemberSpec() = default;
+  MemberSpec(DISPID id, INVOKEKIND k, std::u16string n, std::vector<ParamSpec> p = {},
+             DWORD help = 0, std::u16string d = {}, WORD f = 0)
+      : dispid(id),
+        kind(k),
+        name(std::move(n)),
+        params(std::move(p)),
+        help_context(help),
+        doc(std::move(d)),
+        flags(f) {}
   DISPID dispid = 0;
   INVOKEKIND kind = INVOKE_FUNC;
   std::u16string name;

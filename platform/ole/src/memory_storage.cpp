@@ -1,0 +1,314 @@
+// Storages kept in memory: named streams and sub-storages, names compared without regard
+// to ASCII case and limited to 31 characters, as in a compound file.
+#include <atomic>
+#include <cstring>
+#include <map>
+#include <new>
+
+#include "memory_stream.h"
+#include "objbase.h"
+#include "type_library.h"
+
+namespace ole {
+namespace {
+
+struct NameLess {
+  bool operator()(const std::u16string& a, const std::u16string& b) const {
+    size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+      char16_t x = a[i], y = b[i];
+      if (x >= u'a' && x <= u'z') x = static_cast<char16_t>(x - 32);
+      if (y >= u'a' && y <= u'z') y = static_cast<char16_t>(y - 32);
+      if (x != y) return x < y;
+    }
+    return a.size() < b.size();
+  }
+};
+
+struct StorageData;
+struct Element {
+  Bytes stream;                          // set for a stream
+  std::shared_ptr<StorageData> storage;  // set for a storage
+};
+struct StorageData {
+  std::map<std::u16string, Element, NameLess> elements;
+  CLSID clsid = CLSID_NULL;
+  DWORD state_bits = 0;
+};
+
+LPOLESTR TaskCopy(const std::u16string& s) {
+  auto* p = static_cast<LPOLESTR>(CoTaskMemAlloc((s.size() + 1) * sizeof(OLECHAR)));
+  if (p) std::memcpy(p, s.c_str(), (s.size() + 1) * sizeof(OLECHAR));
+  return p;
+}
+
+HRESULT CheckName(const OLECHAR* name, std::u16string& out) {
+  if (!name) return STG_E_INVALIDNAME;
+  out = name;
+  if (out.empty() || out.size() > 31) return STG_E_INVALIDNAME;
+  for (char16_t c : out) {
+    if (c == u'\\' || c == u'/' || c == u':' || c == u'!') return STG_E_INVALIDNAME;
+  }
+  return S_OK;
+}
+
+HRESULT CheckMode(DWORD mode) {
+  // Elements of a storage are opened for exclusive use only, as in a compound file.
+  return (mode & 0x70) == STGM_SHARE_EXCLUSIVE ? S_OK : STG_E_INVALIDFLAG;
+}
+
+STATSTG StatOf(const std::u16string& name, const Element& e, bool with_name) {
+  STATSTG st{};
+  st.type = e.stream ? STGTY_STREAM : STGTY_STORAGE;
+  if (e.stream) st.cbSize.QuadPart = e.stream->size();
+  if (e.storage) {
+    st.clsid = e.storage->clsid;
+    st.grfStateBits = e.storage->state_bits;
+  }
+  if (with_name) st.pwcsName = TaskCopy(name);
+  return st;
+}
+
+class StatEnum final : public IEnumSTATSTG {
+ public:
+  explicit StatEnum(std::vector<std::pair<std::u16string, Element>> items)
+      : items_(std::move(items)) {}
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IEnumSTATSTG) {
+      *ppv = static_cast<IEnumSTATSTG*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+  STDMETHODIMP_(ULONG) Release() override {
+    ULONG n = --refs_;
+    if (n == 0) delete this;
+    return n;
+  }
+  STDMETHODIMP Next(ULONG count, STATSTG* out, ULONG* fetched) override {
+    if (!out) return STG_E_INVALIDPOINTER;
+    ULONG n = 0;
+    for (; n < count && pos_ < items_.size(); ++n, ++pos_) {
+      out[n] = StatOf(items_[pos_].first, items_[pos_].second, true);
+    }
+    if (fetched) *fetched = n;
+    return n == count ? S_OK : S_FALSE;
+  }
+  STDMETHODIMP Skip(ULONG count) override {
+    size_t left = items_.size() - pos_;
+    pos_ += std::min<size_t>(count, left);
+    return count <= left ? S_OK : S_FALSE;
+  }
+  STDMETHODIMP Reset() override {
+    pos_ = 0;
+    return S_OK;
+  }
+  STDMETHODIMP Clone(IEnumSTATSTG** out) override {
+    if (!out) return STG_E_INVALIDPOINTER;
+    auto* copy = new (std::nothrow) StatEnum(items_);
+    if (!copy) return E_OUTOFMEMORY;
+    copy->pos_ = pos_;
+    *out = copy;
+    return S_OK;
+  }
+
+ private:
+  std::atomic<ULONG> refs_{1};
+  std::vector<std::pair<std::u16string, Element>> items_;
+  size_t pos_ = 0;
+};
+
+class MemoryStorage final : public IStorage {
+ public:
+  MemoryStorage(std::shared_ptr<StorageData> data, std::u16string name)
+      : data_(std::move(data)), name_(std::move(name)) {}
+
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IStorage) {
+      *ppv = static_cast<IStorage*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+  STDMETHODIMP_(ULONG) Release() override {
+    ULONG n = --refs_;
+    if (n == 0) delete this;
+    return n;
+  }
+
+  STDMETHODIMP CreateStream(const OLECHAR* pwcsName, DWORD grfMode, DWORD, DWORD,
+                            IStream** ppstm) override {
+    if (!ppstm) return STG_E_INVALIDPOINTER;
+    *ppstm = nullptr;
+    std::u16string name;
+    HRESULT hr = Prepare(pwcsName, grfMode, name);
+    if (FAILED(hr)) return hr;
+    Element e;
+    e.stream = std::make_shared<std::vector<BYTE>>();
+    data_->elements[name] = e;
+    return CreateMemoryStream(e.stream, name, ppstm);
+  }
+  STDMETHODIMP OpenStream(const OLECHAR* pwcsName, void* reserved1, DWORD grfMode, DWORD,
+                          IStream** ppstm) override {
+    if (!ppstm) return STG_E_INVALIDPOINTER;
+    *ppstm = nullptr;
+    if (reserved1) return STG_E_INVALIDPARAMETER;
+    std::u16string name;
+    HRESULT hr = CheckName(pwcsName, name);
+    if (FAILED(hr)) return hr;
+    if (FAILED(hr = CheckMode(grfMode))) return hr;
+    auto it = data_->elements.find(name);
+    if (it == data_->elements.end() || !it->second.stream) return STG_E_FILENOTFOUND;
+    return CreateMemoryStream(it->second.stream, it->first, ppstm);
+  }
+  STDMETHODIMP CreateStorage(const OLECHAR* pwcsName, DWORD grfMode, DWORD, DWORD,
+                             IStorage** ppstg) override {
+    if (!ppstg) return STG_E_INVALIDPOINTER;
+    *ppstg = nullptr;
+    std::u16string name;
+    HRESULT hr = Prepare(pwcsName, grfMode, name);
+    if (FAILED(hr)) return hr;
+    Element e;
+    e.storage = std::make_shared<StorageData>();
+    data_->elements[name] = e;
+    *ppstg = new (std::nothrow) MemoryStorage(e.storage, name);
+    return *ppstg ? S_OK : E_OUTOFMEMORY;
+  }
+  STDMETHODIMP OpenStorage(const OLECHAR* pwcsName, IStorage*, DWORD grfMode, SNB, DWORD,
+                           IStorage** ppstg) override {
+    if (!ppstg) return STG_E_INVALIDPOINTER;
+    *ppstg = nullptr;
+    std::u16string name;
+    HRESULT hr = CheckName(pwcsName, name);
+    if (FAILED(hr)) return hr;
+    if (FAILED(hr = CheckMode(grfMode))) return hr;
+    auto it = data_->elements.find(name);
+    if (it == data_->elements.end() || !it->second.storage) return STG_E_FILENOTFOUND;
+    *ppstg = new (std::nothrow) MemoryStorage(it->second.storage, it->first);
+    return *ppstg ? S_OK : E_OUTOFMEMORY;
+  }
+  STDMETHODIMP CopyTo(DWORD, const IID*, SNB, IStorage* dest) override {
+    if (!dest) return STG_E_INVALIDPOINTER;
+    for (const auto& [name, e] : data_->elements) {
+      HRESULT hr = CopyElement(name, e, dest, name);
+      if (FAILED(hr)) return hr;
+    }
+    return dest->SetClass(data_->clsid);
+  }
+  STDMETHODIMP MoveElementTo(const OLECHAR* pwcsName, IStorage* dest, const OLECHAR* newName,
+                             DWORD grfFlags) override {
+    std::u16string name, target;
+    HRESULT hr = CheckName(pwcsName, name);
+    if (FAILED(hr) || FAILED(hr = CheckName(newName, target))) return hr;
+    if (!dest) return STG_E_INVALIDPOINTER;
+    auto it = data_->elements.find(name);
+    if (it == data_->elements.end()) return STG_E_FILENOTFOUND;
+    const Element e = it->second;
+    if (FAILED(hr = CopyElement(name, e, dest, target))) return hr;
+    if (grfFlags == 0) data_->elements.erase(name);  // STGMOVE_MOVE; STGMOVE_COPY is 1
+    return S_OK;
+  }
+  STDMETHODIMP Commit(DWORD) override { return S_OK; }  // direct mode: always committed
+  STDMETHODIMP Revert() override { return S_OK; }
+  STDMETHODIMP EnumElements(DWORD, void*, DWORD, IEnumSTATSTG** ppenum) override {
+    if (!ppenum) return STG_E_INVALIDPOINTER;
+    std::vector<std::pair<std::u16string, Element>> items(data_->elements.begin(),
+                                                          data_->elements.end());
+    *ppenum = new (std::nothrow) StatEnum(std::move(items));
+    return *ppenum ? S_OK : E_OUTOFMEMORY;
+  }
+  STDMETHODIMP DestroyElement(const OLECHAR* pwcsName) override {
+    std::u16string name;
+    HRESULT hr = CheckName(pwcsName, name);
+    if (FAILED(hr)) return hr;
+    return data_->elements.erase(name) ? S_OK : STG_E_FILENOTFOUND;
+  }
+  STDMETHODIMP RenameElement(const OLECHAR* oldName, const OLECHAR* newName) override {
+    std::u16string from, to;
+    HRESULT hr = CheckName(oldName, from);
+    if (FAILED(hr) || FAILED(hr = CheckName(newName, to))) return hr;
+    auto it = data_->elements.find(from);
+    if (it == data_->elements.end()) return STG_E_FILENOTFOUND;
+    if (data_->elements.count(to)) return STG_E_ACCESSDENIED;
+    Element e = it->second;
+    data_->elements.erase(it);
+    data_->elements[to] = e;
+    return S_OK;
+  }
+  // Times are not kept; the call succeeds for an element that exists.
+  STDMETHODIMP SetElementTimes(const OLECHAR* pwcsName, const FILETIME*, const FILETIME*,
+                               const FILETIME*) override {
+    if (!pwcsName) return S_OK;
+    return data_->elements.count(pwcsName) ? S_OK : STG_E_FILENOTFOUND;
+  }
+  STDMETHODIMP SetClass(REFCLSID clsid) override {
+    data_->clsid = clsid;
+    return S_OK;
+  }
+  STDMETHODIMP SetStateBits(DWORD bits, DWORD mask) override {
+    data_->state_bits = (data_->state_bits & ~mask) | (bits & mask);
+    return S_OK;
+  }
+  STDMETHODIMP Stat(STATSTG* st, DWORD flag) override {
+    if (!st) return STG_E_INVALIDPOINTER;
+    Element self;
+    self.storage = data_;
+    *st = StatOf(name_, self, !(flag & STATFLAG_NONAME));
+    return S_OK;
+  }
+
+ private:
+  HRESULT Prepare(const OLECHAR* pwcsName, DWORD grfMode, std::u16string& name) {
+    HRESULT hr = CheckName(pwcsName, name);
+    if (FAILED(hr) || FAILED(hr = CheckMode(grfMode))) return hr;
+    if (data_->elements.count(name) && !(grfMode & STGM_CREATE)) return STG_E_FILEALREADYEXISTS;
+    return S_OK;
+  }
+
+  static HRESULT CopyElement(const std::u16string&, const Element& e, IStorage* dest,
+                             const std::u16string& target) {
+    const DWORD mode = STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
+    if (e.stream) {
+      IStream* out = nullptr;
+      HRESULT hr = dest->CreateStream(target.c_str(), mode, 0, 0, &out);
+      if (FAILED(hr)) return hr;
+      ULONG written = 0;
+      hr = out->Write(e.stream->data(), static_cast<ULONG>(e.stream->size()), &written);
+      out->Release();
+      return hr;
+    }
+    IStorage* sub = nullptr;
+    HRESULT hr = dest->CreateStorage(target.c_str(), mode, 0, 0, &sub);
+    if (FAILED(hr)) return hr;
+    MemoryStorage source(e.storage, target);
+    source.refs_ = 2;  // a stack object: never deleted by its own Release
+    hr = source.CopyTo(0, nullptr, nullptr, sub);
+    sub->Release();
+    return hr;
+  }
+
+  std::atomic<ULONG> refs_{1};
+  std::shared_ptr<StorageData> data_;
+  std::u16string name_;
+};
+
+}  // namespace
+}  // namespace ole
+
+STDAPI StgCreateDocfile(const WCHAR* pwcsName, DWORD grfMode, DWORD, IStorage** ppstgOpen) {
+  if (!ppstgOpen) return STG_E_INVALIDPOINTER;
+  *ppstgOpen = nullptr;
+  if (pwcsName) return STG_E_INVALIDNAME;  // only temporary (memory) storages
+  if (ole::CheckMode(grfMode) != S_OK) return STG_E_INVALIDFLAG;
+  *ppstgOpen =
+      new (std::nothrow) ole::MemoryStorage(std::make_shared<ole::StorageData>(), std::u16string());
+  return *ppstgOpen ? S_OK : E_OUTOFMEMORY;
+}

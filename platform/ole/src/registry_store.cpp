@@ -1,0 +1,108 @@
+#include "registry_store.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "win32/atomic_file.h"
+#include "winreg.h"
+
+namespace ole::reg {
+namespace {
+
+bool MakeDirectories(const std::string& file) {
+  size_t slash = file.rfind('/');
+  if (slash == std::string::npos || slash == 0) return true;
+  std::string dir = file.substr(0, slash);
+  for (size_t pos = 1; pos <= dir.size(); ++pos) {
+    if (pos == dir.size() || dir[pos] == '/') {
+      std::string part = dir.substr(0, pos);
+      if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    }
+  }
+  return true;
+}
+
+LONG Load(const std::string& path, Tree& tree) {
+  std::string text;
+  win32::FileResult r = win32::ReadWholeFile(path, text);
+  if (!r) {
+    if (r.error == ENOENT) {
+      tree = Tree{};
+      return ERROR_SUCCESS;
+    }
+    return ERROR_CANTREAD;
+  }
+  std::optional<Tree> parsed = Parse(text);
+  if (!parsed) return ERROR_BADDB;
+  tree = std::move(*parsed);
+  return ERROR_SUCCESS;
+}
+
+class FileLock {
+ public:
+  explicit FileLock(const std::string& path) {
+    fd_ = open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd_ < 0) return;
+    int rc;
+    do {
+      rc = flock(fd_, LOCK_EX);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+      close(fd_);
+      fd_ = -1;
+    }
+  }
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  ~FileLock() {
+    if (fd_ >= 0) close(fd_);  // closing the descriptor releases the lock
+  }
+  bool held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace
+
+std::string RegistryPath() {
+  if (const char* p = std::getenv("OLE_REGISTRY"); p && *p) return p;
+  std::string base;
+  if (const char* x = std::getenv("XDG_DATA_HOME"); x && x[0] == '/') {
+    base = x;
+  } else if (const char* home = std::getenv("HOME"); home && *home) {
+    base = std::string(home) + "/.local/share";
+  } else {
+    base = "/tmp";
+  }
+  return base + "/corvane-debugger/registry.txt";
+}
+
+LONG Read(const std::function<LONG(Tree&)>& fn) {
+  Tree tree;
+  LONG rc = Load(RegistryPath(), tree);
+  if (rc != ERROR_SUCCESS) return rc;
+  return fn(tree);
+}
+
+LONG Update(const std::function<LONG(Tree&, bool&)>& fn) {
+  const std::string path = RegistryPath();
+  if (!MakeDirectories(path)) return ERROR_CANTWRITE;
+  FileLock lock(path);
+  if (!lock.held()) return ERROR_CANTOPEN;
+  Tree tree;
+  LONG rc = Load(path, tree);
+  if (rc != ERROR_SUCCESS) return rc;
+  bool changed = false;
+  rc = fn(tree, changed);
+  if (rc != ERROR_SUCCESS || !changed) return rc;
+  if (!win32::ReplaceFile(path, Serialize(tree), 0644)) return ERROR_CANTWRITE;
+  return ERROR_SUCCESS;
+}
+
+}  // namespace ole::reg

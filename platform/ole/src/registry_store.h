@@ -1,0 +1,25 @@
+// The registry file: read whole for every lookup (it is replaced atomically, so a reader
+// never sees half a file) and changed under an exclusive lock on "<file>.lock", so that
+// writers in other processes and threads never lose each other's keys.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "registry_tree.h"
+
+namespace ole::reg {
+
+// $OLE_REGISTRY, else $XDG_DATA_HOME (or ~/.local/share)/corvane-debugger/registry.txt.
+std::string RegistryPath();
+
+// Runs `fn` on the current tree; a missing file is an empty registry. Returns a Win32
+// error: ERROR_BADDB for a file that is not a registry, ERROR_CANTREAD when it cannot be read.
+LONG Read(const std::function<LONG(Tree&)>& fn);
+
+// Runs `fn` on the tree under the lock and writes the tree back when `fn` succeeds and
+// says it changed something. ERROR_CANTWRITE when the file cannot be replaced; a corrupt
+// file is never overwritten.
+LONG Update(const std::function<LONG(Tree&, bool& changed)>& fn);
+
+}  // namespace ole::reg
