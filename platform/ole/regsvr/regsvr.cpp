@@ -2,16 +2,22 @@
 // DllRegisterServer (DllUnregisterServer), reporting as regsvr32 does. Exit codes are
 // regsvr32's: 0 done, 1 bad arguments, 2 runtime start failed, 3 library not loaded,
 // 4 entry point missing, 5 the call failed.
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "ole2.h"
+#include "win32/module.h"
 
 namespace {
+
+// FARPROC to the entry point's own type; the detour through void (*)() is the cast that
+// does not warn.
+template <typename F>
+F ProcAs(FARPROC p) {
+  return reinterpret_cast<F>(reinterpret_cast<void (*)()>(p));
+}
 
 enum Exit { kOk = 0, kArgs = 1, kOle = 2, kLoad = 3, kEntry = 4, kCall = 5 };
 
@@ -61,14 +67,16 @@ int main(int argc, char** argv) {
     path = full;
     std::free(full);
   }
-  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  HMODULE module = LoadLibraryA(path.c_str());
   if (!module) {
-    if (!silent)
-      std::fprintf(stderr, "The module \"%s\" failed to load.\n\n%s\n", library, dlerror());
+    if (!silent) {
+      std::fprintf(stderr, "The module \"%s\" failed to load.\n\nError %u.\n", library,
+                   static_cast<unsigned>(GetLastError()));
+    }
     OleUninitialize();
     return kLoad;
   }
-  auto call = reinterpret_cast<HRESULT (*)()>(dlsym(module, entry));
+  auto call = ProcAs<HRESULT (*)()>(GetProcAddress(module, entry));
   int code = kOk;
   if (!call) {
     if (!silent) {
@@ -88,6 +96,6 @@ int main(int argc, char** argv) {
     std::printf("%s in %s succeeded.\n", entry, library);
   }
   OleUninitialize();
-  dlclose(module);
+  FreeLibrary(module);
   return code;
 }

@@ -1,6 +1,4 @@
 // Apartment bookkeeping and in-process class creation (ole32).
-#include <dlfcn.h>
-
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -12,8 +10,16 @@
 #include "ole2.h"
 #include "registrar.h"
 #include "registry_store.h"
+#include "win32/module.h"
 
 namespace {
+
+// FARPROC to the entry point's own type; the detour through void (*)() is the cast that
+// does not warn.
+template <typename F>
+F ProcAs(FARPROC p) {
+  return reinterpret_cast<F>(reinterpret_cast<void (*)()>(p));
+}
 
 struct Apartment {
   int count = 0;
@@ -23,7 +29,7 @@ thread_local Apartment apartment;
 
 // Servers are loaded once per process; the table outlives every apartment.
 struct Library {
-  void* handle = nullptr;
+  HMODULE handle = nullptr;
   LPFNGETCLASSOBJECT get_class_object = nullptr;
   LPFNCANUNLOADNOW can_unload_now = nullptr;
 };
@@ -40,16 +46,17 @@ HRESULT LoadServer(const std::string& path, Library& out) {
     out = it->second;
     return S_OK;
   }
-  // Named by its registered path; loaded with dlopen until the module loader of the win32
-  // layer is available.
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle) return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+  HMODULE handle = LoadLibraryA(path.c_str());
+  if (!handle) {
+    DWORD error = GetLastError();
+    return HRESULT_FROM_WIN32(error ? error : ERROR_MOD_NOT_FOUND);
+  }
   Library lib;
   lib.handle = handle;
-  lib.get_class_object = reinterpret_cast<LPFNGETCLASSOBJECT>(dlsym(handle, "DllGetClassObject"));
-  lib.can_unload_now = reinterpret_cast<LPFNCANUNLOADNOW>(dlsym(handle, "DllCanUnloadNow"));
+  lib.get_class_object = ProcAs<LPFNGETCLASSOBJECT>(GetProcAddress(handle, "DllGetClassObject"));
+  lib.can_unload_now = ProcAs<LPFNCANUNLOADNOW>(GetProcAddress(handle, "DllCanUnloadNow"));
   if (!lib.get_class_object) {
-    dlclose(handle);
+    FreeLibrary(handle);
     return CO_E_ERRORINDLL;
   }
   table.emplace(path, lib);
@@ -154,7 +161,7 @@ void STDAPICALLTYPE CoFreeUnusedLibraries(void) {
   for (auto it = table.begin(); it != table.end();) {
     const Library& lib = it->second;
     if (lib.can_unload_now && lib.can_unload_now() == S_OK) {
-      dlclose(lib.handle);
+      FreeLibrary(lib.handle);
       it = table.erase(it);
     } else {
       ++it;
