@@ -358,7 +358,8 @@ HRESULT TypeLib::Build() {
   for (auto& info : infos_) info->Link();
   for (const CoclassSpec& c : spec_.coclasses) {
     for (const ImplementedInterface& ii : c.interfaces) {
-      if (!ByGuid(ii.iid)) return E_INVALIDARG;
+      const TypeInfo* target = ByGuid(ii.iid);
+      if (!target || target->typekind() == TKIND_COCLASS) return E_INVALIDARG;
     }
   }
   return S_OK;
