@@ -1,9 +1,9 @@
 // Connection points and their enumerators.
 #include "ole/connection_point.h"
 
-#include <atomic>
 #include <new>
 
+#include "com_object.h"
 #include "oleauto.h"
 #include "olectl.h"
 
@@ -12,7 +12,7 @@ namespace {
 
 // An enumerator over a snapshot of items, holding a reference to each and to its owner.
 template <typename Interface, typename Item, const IID& kIid>
-class Enumerator final : public Interface {
+class Enumerator final : public ComObject<Enumerator<Interface, Item, kIid>, Interface, kIid> {
  public:
   Enumerator(IUnknown* owner, std::vector<Item> items) : owner_(owner), items_(std::move(items)) {
     if (owner_) owner_->AddRef();
@@ -25,22 +25,6 @@ class Enumerator final : public Interface {
   Enumerator(const Enumerator&) = delete;
   Enumerator& operator=(const Enumerator&) = delete;
 
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == kIid) {
-      *ppv = static_cast<Interface*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-  STDMETHODIMP_(ULONG) Release() override {
-    ULONG n = --refs_;
-    if (n == 0) delete this;
-    return n;
-  }
   STDMETHODIMP Next(ULONG count, Item* out, ULONG* fetched) override {
     if (!out || (count > 1 && !fetched)) return E_POINTER;
     ULONG n = 0;
@@ -73,7 +57,6 @@ class Enumerator final : public Interface {
   static IUnknown* Ref(const CONNECTDATA& c) { return c.pUnk; }
   static IUnknown* Ref(IConnectionPoint* p) { return p; }
 
-  std::atomic<ULONG> refs_{1};
   IUnknown* owner_;
   std::vector<Item> items_;
   size_t pos_ = 0;

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "win32/nls.h"
+
 namespace ole {
 namespace {
 
@@ -53,79 +55,24 @@ std::optional<GUID> GuidFromString(std::string_view t) {
   return g;
 }
 
-// Lenient conversions: text here comes from our own files and callers; an ill-formed
-// sequence becomes U+FFFD rather than failing a registry operation.
+// Lenient: text here comes from our own files and callers, and an ill-formed sequence
+// becomes U+FFFD rather than failing a registry operation.
 std::u16string Widen(std::string_view s) {
-  std::u16string out;
-  out.reserve(s.size());
-  for (size_t i = 0; i < s.size();) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    char32_t cp = 0xFFFD;
-    size_t n = 1;
-    if (c < 0x80) {
-      cp = c;
-    } else if ((c & 0xE0) == 0xC0) {
-      n = 2;
-    } else if ((c & 0xF0) == 0xE0) {
-      n = 3;
-    } else if ((c & 0xF8) == 0xF0) {
-      n = 4;
-    }
-    if (n > 1) {
-      if (i + n > s.size()) {
-        n = 1;
-      } else {
-        cp = c & (0x7F >> n);
-        for (size_t k = 1; k < n; ++k) {
-          unsigned char cc = static_cast<unsigned char>(s[i + k]);
-          if ((cc & 0xC0) != 0x80) {
-            cp = 0xFFFD;
-            n = k;
-            break;
-          }
-          cp = (cp << 6) | (cc & 0x3F);
-        }
-      }
-    }
-    i += n;
-    if (cp >= 0x10000 && cp <= 0x10FFFF) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(cp > 0x10FFFF ? u'\uFFFD' : static_cast<char16_t>(cp));
-    }
-  }
+  if (s.empty()) return {};
+  const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+  std::u16string out(static_cast<size_t>(n > 0 ? n : 0), u'\0');
+  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n);
   return out;
 }
 
 std::string Narrow(std::u16string_view s) {
-  std::string out;
-  out.reserve(s.size());
-  for (size_t i = 0; i < s.size(); ++i) {
-    char32_t cp = s[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
-        s[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-      ++i;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = 0xFFFD;
-    }
-    if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
+  if (s.empty()) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0,
+                                    nullptr, nullptr);
+  std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0) {
+    WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n, nullptr,
+                        nullptr);
   }
   return out;
 }

@@ -1,29 +1,16 @@
 // Storages kept in memory: named streams and sub-storages, names compared without regard
 // to ASCII case and limited to 31 characters, as in a compound file.
-#include <atomic>
 #include <cstring>
 #include <map>
 #include <new>
 
+#include "com_object.h"
 #include "memory_stream.h"
 #include "objbase.h"
-#include "type_library.h"
+#include "text_fold.h"
 
 namespace ole {
 namespace {
-
-struct NameLess {
-  bool operator()(const std::u16string& a, const std::u16string& b) const {
-    size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-      char16_t x = a[i], y = b[i];
-      if (x >= u'a' && x <= u'z') x = static_cast<char16_t>(x - 32);
-      if (y >= u'a' && y <= u'z') y = static_cast<char16_t>(y - 32);
-      if (x != y) return x < y;
-    }
-    return a.size() < b.size();
-  }
-};
 
 struct StorageData;
 struct Element {
@@ -31,7 +18,7 @@ struct Element {
   std::shared_ptr<StorageData> storage;  // set for a storage
 };
 struct StorageData {
-  std::map<std::u16string, Element, NameLess> elements;
+  std::map<std::u16string, Element, NoCaseLess> elements;
   CLSID clsid = CLSID_NULL;
   DWORD state_bits = 0;
 };
@@ -69,26 +56,10 @@ STATSTG StatOf(const std::u16string& name, const Element& e, bool with_name) {
   return st;
 }
 
-class StatEnum final : public IEnumSTATSTG {
+class StatEnum final : public ComObject<StatEnum, IEnumSTATSTG, IID_IEnumSTATSTG> {
  public:
   explicit StatEnum(std::vector<std::pair<std::u16string, Element>> items)
       : items_(std::move(items)) {}
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IEnumSTATSTG) {
-      *ppv = static_cast<IEnumSTATSTG*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-  STDMETHODIMP_(ULONG) Release() override {
-    ULONG n = --refs_;
-    if (n == 0) delete this;
-    return n;
-  }
   STDMETHODIMP Next(ULONG count, STATSTG* out, ULONG* fetched) override {
     if (!out) return STG_E_INVALIDPOINTER;
     ULONG n = 0;
@@ -117,32 +88,14 @@ class StatEnum final : public IEnumSTATSTG {
   }
 
  private:
-  std::atomic<ULONG> refs_{1};
   std::vector<std::pair<std::u16string, Element>> items_;
   size_t pos_ = 0;
 };
 
-class MemoryStorage final : public IStorage {
+class MemoryStorage final : public ComObject<MemoryStorage, IStorage, IID_IStorage> {
  public:
   MemoryStorage(std::shared_ptr<StorageData> data, std::u16string name)
       : data_(std::move(data)), name_(std::move(name)) {}
-
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IStorage) {
-      *ppv = static_cast<IStorage*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-  STDMETHODIMP_(ULONG) Release() override {
-    ULONG n = --refs_;
-    if (n == 0) delete this;
-    return n;
-  }
 
   STDMETHODIMP CreateStream(const OLECHAR* pwcsName, DWORD grfMode, DWORD, DWORD,
                             IStream** ppstm) override {
@@ -288,14 +241,13 @@ class MemoryStorage final : public IStorage {
     IStorage* sub = nullptr;
     HRESULT hr = dest->CreateStorage(target.c_str(), mode, 0, 0, &sub);
     if (FAILED(hr)) return hr;
-    MemoryStorage source(e.storage, target);
-    source.refs_ = 2;  // a stack object: never deleted by its own Release
-    hr = source.CopyTo(0, nullptr, nullptr, sub);
+    auto* source = new (std::nothrow) MemoryStorage(e.storage, target);
+    hr = source ? source->CopyTo(0, nullptr, nullptr, sub) : E_OUTOFMEMORY;
+    if (source) source->Release();
     sub->Release();
     return hr;
   }
 
-  std::atomic<ULONG> refs_{1};
   std::shared_ptr<StorageData> data_;
   std::u16string name_;
 };

@@ -1,34 +1,18 @@
 #include "memory_stream.h"
 
-#include <atomic>
 #include <cstring>
 #include <new>
 
+#include "com_object.h"
 #include "objbase.h"
 
 namespace ole {
 namespace {
 
-class MemoryStream final : public IStream {
+class MemoryStream final
+    : public ComObject<MemoryStream, IStream, IID_ISequentialStream, IID_IStream> {
  public:
   MemoryStream(Bytes data, std::u16string name) : data_(std::move(data)), name_(std::move(name)) {}
-
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_ISequentialStream || riid == IID_IStream) {
-      *ppv = static_cast<IStream*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-  STDMETHODIMP_(ULONG) Release() override {
-    ULONG n = --refs_;
-    if (n == 0) delete this;
-    return n;
-  }
 
   // Reading past the end gives what is there and S_OK, as a memory stream on Windows does.
   STDMETHODIMP Read(void* pv, ULONG cb, ULONG* pcbRead) override {
@@ -130,7 +114,6 @@ class MemoryStream final : public IStream {
   }
 
  private:
-  std::atomic<ULONG> refs_{1};
   Bytes data_;
   std::u16string name_;
   ULONGLONG pos_ = 0;

@@ -1,29 +1,16 @@
 // The in-memory property bag.
-#include <atomic>
 #include <map>
 #include <new>
 #include <string>
 
+#include "com_object.h"
 #include "oleauto.h"
 #include "shlwapi.h"
-#include "type_library.h"
+#include "text_fold.h"
 
 namespace {
 
-struct NoCase {
-  bool operator()(const std::u16string& a, const std::u16string& b) const {
-    size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-      char16_t x = a[i], y = b[i];
-      if (x >= u'a' && x <= u'z') x = static_cast<char16_t>(x - 32);
-      if (y >= u'a' && y <= u'z') y = static_cast<char16_t>(y - 32);
-      if (x != y) return x < y;
-    }
-    return a.size() < b.size();
-  }
-};
-
-class PropertyBag final : public IPropertyBag {
+class PropertyBag final : public ole::ComObject<PropertyBag, IPropertyBag, IID_IPropertyBag> {
  public:
   ~PropertyBag() {
     for (auto& [name, value] : values_) VariantClear(&value);
@@ -31,23 +18,6 @@ class PropertyBag final : public IPropertyBag {
   PropertyBag() = default;
   PropertyBag(const PropertyBag&) = delete;
   PropertyBag& operator=(const PropertyBag&) = delete;
-
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IPropertyBag) {
-      *ppv = static_cast<IPropertyBag*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-  STDMETHODIMP_(ULONG) Release() override {
-    ULONG n = --refs_;
-    if (n == 0) delete this;
-    return n;
-  }
 
   // The caller's VARIANT arrives with the type it wants (or VT_EMPTY for any) and is
   // overwritten, not cleared, as the bag protocol has it.
@@ -73,8 +43,7 @@ class PropertyBag final : public IPropertyBag {
   }
 
  private:
-  std::atomic<ULONG> refs_{1};
-  std::map<std::u16string, VARIANT, NoCase> values_;
+  std::map<std::u16string, VARIANT, ole::NoCaseLess> values_;
 };
 
 }  // namespace

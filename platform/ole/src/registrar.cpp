@@ -1,7 +1,7 @@
 // The registrar object (CLSID_Registrar), built into the runtime.
-#include <atomic>
 #include <new>
 
+#include "com_object.h"
 #include "guid_text.h"
 #include "registrar.h"
 #include "registry_script.h"
@@ -10,25 +10,8 @@
 
 namespace {
 
-class Registrar final : public IRegistrar {
+class Registrar final : public ole::ComObject<Registrar, IRegistrar, IID_IRegistrar> {
  public:
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IRegistrar) {
-      *ppv = static_cast<IRegistrar*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-  STDMETHODIMP_(ULONG) Release() override {
-    ULONG n = --refs_;
-    if (n == 0) delete this;
-    return n;
-  }
-
   STDMETHODIMP AddReplacement(LPCOLESTR key, LPCOLESTR item) override {
     if (!key || !item) return E_INVALIDARG;
     replacements_[ole::Narrow(key)] = ole::Narrow(item);
@@ -71,7 +54,6 @@ class Registrar final : public IRegistrar {
     return rc == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(static_cast<unsigned long>(rc));
   }
 
-  std::atomic<ULONG> refs_{1};
   ole::rgs::Replacements replacements_;
 };
 

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "oleauto.h"
+#include "variant_types.h"
 
 namespace {
 
@@ -17,40 +18,7 @@ size_t DescriptorSize(UINT dims) {
 }
 
 ULONG ElementSize(VARTYPE vt) {
-  switch (vt) {
-    case VT_I1:
-    case VT_UI1:
-      return 1;
-    case VT_I2:
-    case VT_UI2:
-    case VT_BOOL:
-      return 2;
-    case VT_I4:
-    case VT_UI4:
-    case VT_INT:
-    case VT_UINT:
-    case VT_R4:
-    case VT_ERROR:
-      return 4;
-    case VT_I8:
-    case VT_UI8:
-    case VT_R8:
-    case VT_CY:
-    case VT_DATE:
-    case VT_INT_PTR:
-    case VT_UINT_PTR:
-      return 8;
-    case VT_BSTR:
-    case VT_UNKNOWN:
-    case VT_DISPATCH:
-      return sizeof(void*);
-    case VT_DECIMAL:
-      return sizeof(DECIMAL);
-    case VT_VARIANT:
-      return sizeof(VARIANT);
-    default:
-      return 0;  // not an element type (VT_EMPTY, VT_NULL, VT_RECORD ...)
-  }
+  return static_cast<ULONG>(ole::ValueSize(vt));
 }
 
 USHORT FeaturesOf(VARTYPE vt) {

@@ -5,6 +5,7 @@
 
 #include "objbase.h"
 #include "oleauto.h"
+#include "text_fold.h"
 
 namespace ole {
 namespace {
@@ -23,17 +24,6 @@ void Set(BSTR* out, const std::u16string& s) {
 
 BSTR AllocBstr(const std::u16string& s) {
   return SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
-}
-
-bool EqualNoCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char16_t x = a[i], y = b[i];
-    if (x >= u'a' && x <= u'z') x = static_cast<char16_t>(x - 32);
-    if (y >= u'a' && y <= u'z') y = static_cast<char16_t>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
 }
 
 // ---- TypeInfo -------------------------------------------------------------------------

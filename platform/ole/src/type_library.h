@@ -123,6 +123,5 @@ HRESULT InvokeVtable(void* instance, const MemberView& m, WORD flags, DISPPARAMS
                      VARIANT* result, EXCEPINFO* excep, UINT* arg_err);
 
 BSTR AllocBstr(const std::u16string& s);
-bool EqualNoCase(std::u16string_view a, std::u16string_view b);
 
 }  // namespace ole

@@ -46,8 +46,8 @@ bool IsValidVariantType(VARTYPE vt) {
   return element && base != VT_VARIANT;
 }
 
-size_t ByRefSize(VARTYPE base) {
-  switch (base) {
+size_t ValueSize(VARTYPE vt) {
+  switch (vt) {
     case VT_I1:
     case VT_UI1:
       return 1;
@@ -62,10 +62,24 @@ size_t ByRefSize(VARTYPE base) {
     case VT_R4:
     case VT_ERROR:
       return 4;
+    case VT_I8:
+    case VT_UI8:
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE:
+    case VT_INT_PTR:
+    case VT_UINT_PTR:
+      return 8;
+    case VT_BSTR:
+    case VT_UNKNOWN:
+    case VT_DISPATCH:
+      return sizeof(void*);
     case VT_DECIMAL:
       return sizeof(DECIMAL);
+    case VT_VARIANT:
+      return sizeof(VARIANT);
     default:
-      return 8;  // 64-bit values and pointers
+      return 0;  // not a value type (VT_EMPTY, VT_NULL, VT_RECORD ...)
   }
 }
 
@@ -137,7 +151,7 @@ STDAPI VariantCopyInd(VARIANT* pvarDest, const VARIANTARG* pvargSrc) {
   } else {
     view.vt = base;
     std::memcpy(&view.llVal, pvargSrc->byref,
-                (base & VT_ARRAY) ? sizeof(void*) : ole::ByRefSize(base));
+                (base & VT_ARRAY) ? sizeof(void*) : ole::ValueSize(base));
     if (base == VT_DECIMAL) {
       std::memcpy(&view.decVal, pvargSrc->byref, sizeof(DECIMAL));
       view.vt = VT_DECIMAL;

@@ -9,6 +9,7 @@
 
 #include "guid_text.h"
 #include "oleauto.h"
+#include "text_fold.h"
 #include "variant_types.h"
 
 namespace {
@@ -34,17 +35,6 @@ bool IsNumericTarget(VARTYPE vt) {
     default:
       return false;
   }
-}
-
-bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char16_t x = a[i], y = b[i];
-    if (x >= u'a' && x <= u'z') x = static_cast<char16_t>(x - 32);
-    if (y >= u'a' && y <= u'z') y = static_cast<char16_t>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
 }
 
 // Reads "  -1,234.5e3 ", "&HFF" or "&O17". Thousands separators only before the point.
@@ -372,12 +362,12 @@ HRESULT Convert(const VARIANT& src, USHORT flags, VARTYPE vt, VARIANT& out) {
     std::u16string_view text(src.bstrVal ? src.bstrVal : u"", SysStringLen(src.bstrVal));
     size_t b = text.find_first_not_of(u" \t"), e = text.find_last_not_of(u" \t");
     std::u16string_view word = b == std::u16string_view::npos ? u"" : text.substr(b, e - b + 1);
-    if (EqualsNoCase(word, u"True") || EqualsNoCase(word, u"#TRUE#")) {
+    if (ole::EqualNoCase(word, u"True") || ole::EqualNoCase(word, u"#TRUE#")) {
       out.vt = VT_BOOL;
       out.boolVal = VARIANT_TRUE;
       return S_OK;
     }
-    if (EqualsNoCase(word, u"False") || EqualsNoCase(word, u"#FALSE#")) {
+    if (ole::EqualNoCase(word, u"False") || ole::EqualNoCase(word, u"#FALSE#")) {
       out.vt = VT_BOOL;
       out.boolVal = VARIANT_FALSE;
       return S_OK;

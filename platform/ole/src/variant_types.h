@@ -10,7 +10,8 @@ namespace ole {
 bool IsScalarType(VARTYPE vt);
 // Whether a VARIANT may hold this type (with its VT_ARRAY and VT_BYREF flags).
 bool IsValidVariantType(VARTYPE vt);
-// Bytes that a VT_BYREF pointer of this base type points at.
-size_t ByRefSize(VARTYPE base);
+// Bytes of one value of an element type (what a VT_BYREF pointer points at, the size of
+// a safe array's element); 0 for a type that has no values.
+size_t ValueSize(VARTYPE vt);
 
 }  // namespace ole

@@ -123,6 +123,22 @@ TEST(Registry, EnumerateDeleteAndStaleHandles) {
   RegCloseKey(root);
 }
 
+TEST(Registry, DefaultFileUnderTheDataHome) {
+  oletest::ScratchRegistry scratch;
+  const std::string home = scratch.dir() + "/data";
+  unsetenv("OLE_REGISTRY");
+  setenv("XDG_DATA_HOME", home.c_str(), 1);
+  HKEY key = nullptr;
+  LONG rc = RegCreateKeyExA(HKEY_CLASSES_ROOT, "Here", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr);
+  unsetenv("XDG_DATA_HOME");
+  ASSERT_EQ(rc, ERROR_SUCCESS);
+  RegCloseKey(key);
+  std::ifstream file(home + "/corvane-debugger/registry.txt");
+  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("[HKEY_CLASSES_ROOT\\Here]"), std::string::npos) << text;
+}
+
 TEST(Registry, CorruptFileIsNeverOverwritten) {
   oletest::ScratchRegistry scratch;
   const std::string garbage = "this is not\na registry [file\n";

@@ -7,11 +7,13 @@
 
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "counter.h"
 #include "ole/com_ptr.h"
 #include "ole2.h"
+#include "registrar.h"
 #include "support.h"
 
 namespace {
@@ -373,6 +375,50 @@ TEST_F(Server, ModulePathWithAnApostrophe) {
   EXPECT_TRUE(Loaded());
   counter.reset();
   CoFreeUnusedLibraries();
+}
+
+TEST(Apartment, CountedPerThreadAndRequiredForCreation) {
+  oletest::ScratchRegistry scratch;
+  ComPtr<IUnknown> none;
+  EXPECT_EQ(
+      CoCreateInstance(kClsidCounter, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, none.put_void()),
+      CO_E_NOTINITIALIZED);
+  ASSERT_EQ(CoInitialize(nullptr), S_OK);
+  EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_FALSE);
+  EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), RPC_E_CHANGED_MODE);
+  HRESULT other = E_FAIL;
+  std::thread([&] {
+    other = CoInitializeEx(nullptr, COINIT_MULTITHREADED);  // a thread of its own
+    CoUninitialize();
+  }).join();
+  EXPECT_EQ(other, S_OK);
+  CoUninitialize();
+  EXPECT_EQ(CoCreateInstance(CLSID_Registrar, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                             none.put_void()),
+            S_OK)
+      << "still initialized once";
+  none.reset();
+  CoUninitialize();
+  EXPECT_EQ(CoCreateInstance(CLSID_Registrar, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                             none.put_void()),
+            CO_E_NOTINITIALIZED);
+}
+
+TEST(Guid, TextForms) {
+  OLECHAR text[39];
+  ASSERT_EQ(StringFromGUID2(kClsidCounter, text, 39), 39);
+  EXPECT_EQ(std::u16string(text), u"{5C1E2A40-7D3B-4E11-9A0F-3B6C2D8E1F01}");
+  EXPECT_EQ(StringFromGUID2(kClsidCounter, text, 38), 0) << "no room for the terminator";
+  CLSID parsed{};
+  ASSERT_EQ(CLSIDFromString(u"{5c1e2a40-7d3b-4e11-9a0f-3b6c2d8e1f01}", &parsed), S_OK);
+  EXPECT_TRUE(parsed == kClsidCounter);
+  oletest::ScratchRegistry scratch;  // an empty registry: no ProgID to fall back on
+  EXPECT_EQ(CLSIDFromString(u"5C1E2A40-7D3B-4E11-9A0F-3B6C2D8E1F01", &parsed), CO_E_CLASSSTRING);
+  EXPECT_EQ(CLSIDFromString(u"{5C1E2A40-7D3B-4E11-9A0F-3B6C2D8E1FXX}", &parsed), CO_E_CLASSSTRING);
+  LPOLESTR alloc = nullptr;
+  ASSERT_EQ(StringFromCLSID(IID_IDispatch, &alloc), S_OK);
+  EXPECT_EQ(std::u16string(alloc), u"{00020400-0000-0000-C000-000000000046}");
+  CoTaskMemFree(alloc);
 }
 
 TEST(Regsvr, ReportsFailuresWithRegsvr32Codes) {
