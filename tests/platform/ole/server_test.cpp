@@ -15,6 +15,7 @@
 #include "ole2.h"
 #include "registrar.h"
 #include "support.h"
+#include "win32/module.h"
 
 namespace {
 
@@ -419,6 +420,18 @@ TEST(Guid, TextForms) {
   ASSERT_EQ(StringFromCLSID(IID_IDispatch, &alloc), S_OK);
   EXPECT_EQ(std::u16string(alloc), u"{00020400-0000-0000-C000-000000000046}");
   CoTaskMemFree(alloc);
+}
+
+// A server that looks up an entry point at run time by the Windows library name.
+TEST(Runtime, LoadedByItsWindowsNames) {
+  for (const char* name : {"oleaut32.dll", "OLE32.DLL"}) {
+    HMODULE module = LoadLibraryA(name);
+    ASSERT_NE(module, nullptr) << name;
+    EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(module, "UnRegisterTypeLib")),
+              reinterpret_cast<void*>(&UnRegisterTypeLib))
+        << "the library already loaded, not a second copy";
+    FreeLibrary(module);
+  }
 }
 
 TEST(Regsvr, ReportsFailuresWithRegsvr32Codes) {
