@@ -36,3 +36,18 @@ typedef struct WIN32_EXPORT {
   FARPROC Function;
 } WIN32_EXPORT;
 #define WIN32_EXPORT_TABLE_SYMBOL "Win32ExportTable"
+
+#ifdef __cplusplus
+namespace win32 {
+// FARPROC to and from an entry point's real type, as every caller of GetProcAddress converts.
+// Going through void (*)() tells the compiler (-Wcast-function-type) that the cast is meant.
+template <typename F>
+inline F ProcAs(FARPROC proc) {
+  return reinterpret_cast<F>(reinterpret_cast<void (*)()>(proc));
+}
+template <typename F>
+inline FARPROC AsFarProc(F* function) {
+  return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
+}
+}  // namespace win32
+#endif
