@@ -76,8 +76,8 @@ bool ReadClassesValue(const std::string& path, const std::string& value_name, st
   std::vector<std::string> parts;
   if (!reg::SplitPath(path, parts)) return false;
   bool found = false;
-  reg::Read([&](reg::Tree& tree) -> LONG {
-    reg::Key* key = reg::Walk(tree.roots[reg::kClassesRoot], parts);
+  reg::Read([&](const reg::Tree& tree) -> LONG {
+    const reg::Key* key = reg::Walk(tree.roots[reg::kClassesRoot], parts);
     const reg::Value* v = key ? key->FindValue(value_name) : nullptr;
     if (v && v->type != 4) {
       out = v->data;

@@ -49,7 +49,8 @@ HKEY NewHandle(Handle h) {
 }
 
 // The key a handle names, or the reason there is none.
-LONG KeyOf(Tree& tree, const Handle& h, Key*& key) {
+template <typename T, typename K>
+LONG KeyOf(T& tree, const Handle& h, K*& key) {
   key = ole::reg::Walk(tree.roots[h.root], h.path);
   return key ? ERROR_SUCCESS : ERROR_KEY_DELETED;
 }
@@ -138,8 +139,8 @@ LONG OpenKey(HKEY hKey, const std::string& sub, PHKEY result) {
   if (!Resolve(hKey, base)) return ERROR_INVALID_HANDLE;
   LONG rc = SubPath(base, sub, target);
   if (rc != ERROR_SUCCESS) return rc;
-  rc = ole::reg::Read([&](Tree& tree) -> LONG {
-    Key* key = nullptr;
+  rc = ole::reg::Read([&](const Tree& tree) -> LONG {
+    const Key* key = nullptr;
     if (KeyOf(tree, base, key) != ERROR_SUCCESS) return ERROR_KEY_DELETED;
     return ole::reg::Walk(tree.roots[target.root], target.path) ? ERROR_SUCCESS
                                                                 : ERROR_FILE_NOT_FOUND;
@@ -193,8 +194,8 @@ LONG QueryValue(HKEY hKey, const std::string& name, LPDWORD type, LPBYTE data, L
   Handle h;
   if (!Resolve(hKey, h)) return ERROR_INVALID_HANDLE;
   if (data && !cb) return ERROR_INVALID_PARAMETER;
-  return ole::reg::Read([&](Tree& tree) -> LONG {
-    Key* key = nullptr;
+  return ole::reg::Read([&](const Tree& tree) -> LONG {
+    const Key* key = nullptr;
     LONG rc = KeyOf(tree, h, key);
     if (rc != ERROR_SUCCESS) return rc;
     const Value* v = key->FindValue(name);
@@ -245,8 +246,8 @@ template <typename Char>
 LONG EnumKey(HKEY hKey, DWORD index, Char* name, LPDWORD cch) {
   Handle h;
   if (!Resolve(hKey, h)) return ERROR_INVALID_HANDLE;
-  return ole::reg::Read([&](Tree& tree) -> LONG {
-    Key* key = nullptr;
+  return ole::reg::Read([&](const Tree& tree) -> LONG {
+    const Key* key = nullptr;
     LONG rc = KeyOf(tree, h, key);
     if (rc != ERROR_SUCCESS) return rc;
     if (index >= key->subkeys.size()) return ERROR_NO_MORE_ITEMS;
@@ -261,8 +262,8 @@ LONG EnumValue(HKEY hKey, DWORD index, Char* name, LPDWORD cch, LPDWORD type, LP
                LPDWORD cb) {
   Handle h;
   if (!Resolve(hKey, h)) return ERROR_INVALID_HANDLE;
-  return ole::reg::Read([&](Tree& tree) -> LONG {
-    Key* key = nullptr;
+  return ole::reg::Read([&](const Tree& tree) -> LONG {
+    const Key* key = nullptr;
     LONG rc = KeyOf(tree, h, key);
     if (rc != ERROR_SUCCESS) return rc;
     if (index >= key->values.size()) return ERROR_NO_MORE_ITEMS;
@@ -388,8 +389,8 @@ LSTATUS WINAPI RegQueryInfoKeyW(HKEY hKey, LPWSTR, LPDWORD lpcchClass, LPDWORD, 
                                 LPFILETIME) {
   Handle h;
   if (!Resolve(hKey, h)) return ERROR_INVALID_HANDLE;
-  return ole::reg::Read([&](Tree& tree) -> LONG {
-    Key* key = nullptr;
+  return ole::reg::Read([&](const Tree& tree) -> LONG {
+    const Key* key = nullptr;
     LONG rc = KeyOf(tree, h, key);
     if (rc != ERROR_SUCCESS) return rc;
     DWORD max_key = 0, max_name = 0, max_value = 0;

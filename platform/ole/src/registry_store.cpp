@@ -7,6 +7,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
 
 #include "win32/atomic_file.h"
 #include "winreg.h"
@@ -40,6 +42,76 @@ LONG Load(const std::string& path, Tree& tree) {
   std::optional<Tree> parsed = Parse(text);
   if (!parsed) return ERROR_BADDB;
   tree = std::move(*parsed);
+  return ERROR_SUCCESS;
+}
+
+struct Version {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  off_t size = 0;
+  timespec mtime{}, ctime{};
+  bool operator==(const Version& o) const {
+    return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
+           mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec &&
+           ctime.tv_nsec == o.ctime.tv_nsec;
+  }
+};
+
+struct Cache {
+  std::mutex mu;
+  std::string path;
+  Version version;
+  std::shared_ptr<const Tree> tree;
+};
+Cache& TheCache() {
+  static Cache cache;
+  return cache;
+}
+
+// The version and the text come from one open descriptor, so they belong together.
+LONG Snapshot(const std::string& path, std::shared_ptr<const Tree>& out) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno != ENOENT) return ERROR_CANTREAD;
+    static const auto empty = std::make_shared<const Tree>();
+    out = empty;
+    return ERROR_SUCCESS;
+  }
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return ERROR_CANTREAD;
+  }
+  const Version version{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+  Cache& cache = TheCache();
+  {
+    std::lock_guard lock(cache.mu);
+    if (cache.tree && cache.path == path && cache.version == version) {
+      close(fd);
+      out = cache.tree;
+      return ERROR_SUCCESS;
+    }
+  }
+  std::string text;
+  char buf[65536];
+  for (;;) {
+    ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      close(fd);
+      return ERROR_CANTREAD;
+    }
+    if (n == 0) break;
+    text.append(buf, static_cast<size_t>(n));
+  }
+  close(fd);
+  std::optional<Tree> parsed = Parse(text);
+  if (!parsed) return ERROR_BADDB;
+  out = std::make_shared<const Tree>(std::move(*parsed));
+  std::lock_guard lock(cache.mu);
+  cache.path = path;
+  cache.version = version;
+  cache.tree = out;
   return ERROR_SUCCESS;
 }
 
@@ -83,11 +155,11 @@ std::string RegistryPath() {
   return base + "/corvane-debugger/registry.txt";
 }
 
-LONG Read(const std::function<LONG(Tree&)>& fn) {
-  Tree tree;
-  LONG rc = Load(RegistryPath(), tree);
+LONG Read(const std::function<LONG(const Tree&)>& fn) {
+  std::shared_ptr<const Tree> tree;
+  LONG rc = Snapshot(RegistryPath(), tree);
   if (rc != ERROR_SUCCESS) return rc;
-  return fn(tree);
+  return fn(*tree);
 }
 
 LONG Update(const std::function<LONG(Tree&, bool&)>& fn) {

@@ -15,7 +15,9 @@ std::string RegistryPath();
 
 // Runs `fn` on the current tree; a missing file is an empty registry. Returns a Win32
 // error: ERROR_BADDB for a file that is not a registry, ERROR_CANTREAD when it cannot be read.
-LONG Read(const std::function<LONG(Tree&)>& fn);
+// The parsed tree is kept while the file stays the same (a file is never changed in place,
+// only replaced, so its inode and times name one content).
+LONG Read(const std::function<LONG(const Tree&)>& fn);
 
 // Runs `fn` on the tree under the lock and writes the tree back when `fn` succeeds and
 // says it changed something. ERROR_CANTWRITE when the file cannot be replaced; a corrupt

@@ -173,6 +173,11 @@ Key* Key::Find(std::string_view child) {
   return it == subkeys.end() ? nullptr : it->second.get();
 }
 
+const Key* Key::Find(std::string_view child) const {
+  auto it = subkeys.find(std::string(child));
+  return it == subkeys.end() ? nullptr : it->second.get();
+}
+
 Key& Key::Child(std::string_view child, bool* created) {
   if (Key* found = Find(child)) {
     if (created) *created = false;
@@ -236,6 +241,15 @@ bool SplitPath(std::string_view path, std::vector<std::string>& parts) {
 
 Key* Walk(Key& from, const std::vector<std::string>& path) {
   Key* key = &from;
+  for (const std::string& name : path) {
+    key = key->Find(name);
+    if (!key) return nullptr;
+  }
+  return key;
+}
+
+const Key* Walk(const Key& from, const std::vector<std::string>& path) {
+  const Key* key = &from;
   for (const std::string& name : path) {
     key = key->Find(name);
     if (!key) return nullptr;

@@ -37,6 +37,7 @@ struct Key {
   std::map<std::string, std::unique_ptr<Key>, NoCaseLess> subkeys;
 
   Key* Find(std::string_view child);
+  const Key* Find(std::string_view child) const;
   Key& Child(std::string_view child, bool* created = nullptr);
   const Value* FindValue(std::string_view value_name) const;
   void SetValue(std::string_view value_name, Value value);
@@ -57,6 +58,7 @@ struct Tree {
 bool SplitPath(std::string_view path, std::vector<std::string>& parts);
 // The key at `path` under `from`, or null.
 Key* Walk(Key& from, const std::vector<std::string>& path);
+const Key* Walk(const Key& from, const std::vector<std::string>& path);
 
 // Nothing when the text is not a registry file we wrote.
 std::optional<Tree> Parse(std::string_view text);
