@@ -26,6 +26,7 @@ struct IProbe : IDispatch {
   STDMETHOD(put_Text)(BSTR newVal) PURE;
   STDMETHOD(Twice)(LONG* value) PURE;
   STDMETHOD(Opt)(VARIANT maybe) PURE;
+  STDMETHOD(get_Blob)(VARIANT* pVal) PURE;
 
  protected:
   ~IProbe() = default;
@@ -61,6 +62,7 @@ ole::TypeLibSpec Spec() {
       {2, INVOKE_PROPERTYPUT, u"Text", {{u"newVal", VT_BSTR}}, 502},
       {3, INVOKE_FUNC, u"Twice", {{u"value", VT_BYREF | VT_I4, PARAMFLAG_FIN | PARAMFLAG_FOUT}}},
       {4, INVOKE_FUNC, u"Opt", {{u"maybe", VT_VARIANT, PARAMFLAG_FIN | PARAMFLAG_FOPT}}},
+      {5, INVOKE_PROPERTYGET, u"Blob", {{u"pVal", VT_BYREF | VT_VARIANT, out}}},
   };
   ole::InterfaceSpec events;
   events.iid = kIidProbeEvents;
@@ -123,6 +125,13 @@ class Probe final : public IProbe {
     return S_OK;
   }
 
+  STDMETHODIMP get_Blob(VARIANT* pVal) override {
+    pVal->vt = VT_ARRAY | VT_UI1;
+    pVal->parray = SafeArrayCreateVector(VT_UI1, 0, 2);
+    static_cast<BYTE*>(pVal->parray->pvData)[1] = 0xAB;
+    return S_OK;
+  }
+
   SHORT a = 0;
   BSTR b = nullptr;
   VARIANT_BOOL c = 0;
@@ -172,7 +181,7 @@ TEST_F(TypeInfoTest, DescribesDispatchAndVtableViews) {
   ASSERT_EQ(info_->GetTypeAttr(&attr), S_OK);
   EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
   EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FDUAL);
-  EXPECT_EQ(attr->cFuncs, 5);
+  EXPECT_EQ(attr->cFuncs, 6);
   EXPECT_EQ(attr->wMajorVerNum, 1);
   EXPECT_EQ(attr->wMinorVerNum, 2);
   info_->ReleaseTypeAttr(attr);
@@ -192,7 +201,7 @@ TEST_F(TypeInfoTest, DescribesDispatchAndVtableViews) {
   ASSERT_EQ(info_->GetRefTypeInfo(href, vtable.put()), S_OK);
   vtable->GetTypeAttr(&attr);
   EXPECT_EQ(attr->typekind, TKIND_INTERFACE);
-  EXPECT_EQ(attr->cbSizeVft, 12 * sizeof(void*));
+  EXPECT_EQ(attr->cbSizeVft, 13 * sizeof(void*));
   vtable->GetFuncDesc(0, &fd);
   EXPECT_EQ(fd->cParams, 6);
   EXPECT_EQ(fd->oVft, 7 * static_cast<SHORT>(sizeof(void*)));
@@ -320,6 +329,12 @@ TEST_F(TypeInfoTest, PropertiesAndReferences) {
   EXPECT_EQ(Text(result.bstrVal), u"hello");
   VariantClear(&result);
   ASSERT_EQ(Call(2, DISPATCH_PROPERTYGET, {}), S_OK) << "a result nobody asked for is freed";
+  ASSERT_EQ(Call(5, DISPATCH_PROPERTYGET, {}, &result), S_OK);
+  ASSERT_EQ(result.vt, VT_ARRAY | VT_UI1) << "a VARIANT result is the callee's own";
+  EXPECT_EQ(result.parray->rgsabound[0].cElements, 2u);
+  EXPECT_EQ(static_cast<BYTE*>(result.parray->pvData)[1], 0xAB);
+  VariantClear(&result);
+  ASSERT_EQ(Call(5, DISPATCH_PROPERTYGET, {}), S_OK);
 
   LONG n = 21;
   VARIANT ref;
