@@ -126,6 +126,16 @@ BOOL WINAPI Win32ArmWatch(HANDLE hWatch, DWORD dwEvents) {
   return TRUE;
 }
 
+BOOL WINAPI Win32RecheckWatch(HANDLE hWatch, BOOL bWanted) {
+  auto* w = static_cast<WatchHandle*>(hWatch);
+  auto q = w != nullptr ? w->queue.lock() : nullptr;
+  if (!q || !q->RecheckWatch(w->id, bWanted != FALSE)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  return TRUE;
+}
+
 BOOL WINAPI Win32CloseWatch(HANDLE hWatch) {
   auto* w = static_cast<WatchHandle*>(hWatch);
   if (w == nullptr) {

@@ -77,8 +77,12 @@ void Queue::ClearSignalLocked() {
   signaled_ = false;
 }
 
+bool Queue::WantSignalLocked() const {
+  return !posted_.empty() || quit_ || rechecks_ > 0;
+}
+
 void Queue::SyncSignalLocked() {
-  if (!posted_.empty() || quit_) {
+  if (WantSignalLocked()) {
     RaiseSignalLocked();
   } else {
     ClearSignalLocked();
@@ -131,20 +135,37 @@ bool Queue::FindLocked(MSG* out, const Filter& filter, bool remove) {
 }
 
 bool Queue::HarvestDue() const {
-  return !watches_.empty() && std::chrono::steady_clock::now() - last_harvest_ >= kHarvestEvery;
+  return watch_count_.load(std::memory_order_relaxed) != 0 &&
+         std::chrono::steady_clock::now() - last_harvest_ >= kHarvestEvery;
 }
 
 void Queue::Harvest(int timeout_ms) {
-  std::array<epoll_event, 32> events{};
-  int n = epoll_wait(epoll_fd_, events.data(), static_cast<int>(events.size()), timeout_ms);
-  last_harvest_ = std::chrono::steady_clock::now();
-  if (n <= 0) return;
   struct Ready {
     WIN32_WATCH_PROC proc;
     ULONG_PTR context;
     DWORD revents;
   };
   std::vector<Ready> ready;
+  {
+    // Rechecks first, reported with no events; what they post is found before any wait.
+    std::lock_guard lock(mu_);
+    if (rechecks_ > 0) {
+      for (auto& [id, w] : watches_) {
+        if (!w.recheck) continue;
+        w.recheck = false;
+        ready.push_back({w.proc, w.context, 0});
+      }
+      rechecks_ = 0;
+      timeout_ms = 0;
+    }
+  }
+  for (const Ready& r : ready) r.proc(r.context, 0);
+  ready.clear();
+
+  std::array<epoll_event, 32> events{};
+  int n = epoll_wait(epoll_fd_, events.data(), static_cast<int>(events.size()), timeout_ms);
+  last_harvest_ = std::chrono::steady_clock::now();
+  if (n <= 0) return;
   {
     std::lock_guard lock(mu_);
     for (int i = 0; i < n; ++i) {
@@ -216,7 +237,8 @@ DWORD Queue::Wait(DWORD milliseconds, DWORD wake_mask) {
 std::uint64_t Queue::AddWatch(int fd, WIN32_WATCH_PROC proc, ULONG_PTR context) {
   std::lock_guard lock(mu_);
   std::uint64_t id = next_watch_++;
-  watches_.emplace(id, Watch{fd, proc, context, false});
+  watches_.emplace(id, Watch{fd, proc, context, false, false, false});
+  ++watch_count_;
   return id;
 }
 
@@ -232,7 +254,8 @@ bool Queue::ArmWatch(std::uint64_t id, DWORD events) {
     return true;
   }
   epoll_event ev{};
-  ev.events = events | EPOLLONESHOT;
+  w.edge = (events & WIN32_WATCH_EDGE) != 0;
+  ev.events = w.edge ? ((events & ~WIN32_WATCH_EDGE) | EPOLLET) : (events | EPOLLONESHOT);
   ev.data.u64 = id;
   int rc = epoll_ctl(epoll_fd_, w.registered ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, w.fd, &ev);
   if (rc != 0 && errno == ENOENT) rc = epoll_ctl(epoll_fd_, EPOLL_CTL_ADD, w.fd, &ev);
@@ -240,12 +263,39 @@ bool Queue::ArmWatch(std::uint64_t id, DWORD events) {
   return rc == 0;
 }
 
+bool Queue::RecheckWatch(std::uint64_t id, bool wanted) {
+  std::lock_guard lock(mu_);
+  auto it = watches_.find(id);
+  if (it == watches_.end()) return false;
+  Watch& w = it->second;
+  if (w.recheck == wanted) return true;
+  w.recheck = wanted;
+  if (wanted) {
+    ++rechecks_;
+    // The owner inside a queue call or a dispatch comes back to the queue by itself.
+    const bool owner_busy = tls_queue == this && (depth_ > 0 || dispatch_depth_ > 0);
+    if (!owner_busy) RaiseSignalLocked();
+  } else {
+    --rechecks_;
+  }
+  return true;
+}
+
+void Queue::LeaveDispatch() {
+  --dispatch_depth_;
+  if (dispatch_depth_ > 0 || depth_ > 0) return;
+  std::lock_guard lock(mu_);
+  if (rechecks_ > 0) RaiseSignalLocked();
+}
+
 void Queue::RemoveWatch(std::uint64_t id) {
   std::lock_guard lock(mu_);
   auto it = watches_.find(id);
   if (it == watches_.end()) return;
   if (it->second.registered) epoll_ctl(epoll_fd_, EPOLL_CTL_DEL, it->second.fd, nullptr);
+  if (it->second.recheck) --rechecks_;
   watches_.erase(it);
+  --watch_count_;
 }
 
 std::shared_ptr<Queue> Current() {

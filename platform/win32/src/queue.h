@@ -7,6 +7,7 @@
 // owner pays no system call for the notices it posts to itself.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -50,7 +51,13 @@ class Queue {
   // Any thread.
   std::uint64_t AddWatch(int fd, WIN32_WATCH_PROC proc, ULONG_PTR context);
   bool ArmWatch(std::uint64_t id, DWORD events);
+  bool RecheckWatch(std::uint64_t id, bool wanted);
   void RemoveWatch(std::uint64_t id);
+
+  // Owner thread: DispatchMessageA runs a window procedure. A recheck asked for inside it waits
+  // for the dispatch to end, when the caller comes back to the queue or the descriptor says so.
+  void EnterDispatch() { ++dispatch_depth_; }
+  void LeaveDispatch();
 
  private:
   struct Watch {
@@ -58,6 +65,8 @@ class Queue {
     WIN32_WATCH_PROC proc;
     ULONG_PTR context;
     bool registered;
+    bool edge;
+    bool recheck;
   };
   class Inside;
 
@@ -67,6 +76,7 @@ class Queue {
   void RaiseSignalLocked();
   bool HarvestDue() const;
   void Harvest(int timeout_ms);
+  bool WantSignalLocked() const;
 
   const int epoll_fd_;
   const int event_fd_;
@@ -77,8 +87,11 @@ class Queue {
   bool signaled_ = false;
   std::unordered_map<std::uint64_t, Watch> watches_;
   std::uint64_t next_watch_ = 1;
+  std::size_t rechecks_ = 0;
+  std::atomic<std::size_t> watch_count_{0};
   // Owner thread only.
   int depth_ = 0;
+  int dispatch_depth_ = 0;
   std::chrono::steady_clock::time_point last_harvest_{};
 };
 

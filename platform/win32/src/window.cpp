@@ -462,5 +462,12 @@ LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
     SetLastError(ERROR_ACCESS_DENIED);
     return 0;
   }
+  struct Dispatching {
+    win32::msgq::Queue* q;
+    explicit Dispatching(win32::msgq::Queue* queue) : q(queue) { q->EnterDispatch(); }
+    ~Dispatching() { q->LeaveDispatch(); }
+    Dispatching(const Dispatching&) = delete;
+    Dispatching& operator=(const Dispatching&) = delete;
+  } dispatching(w->queue.get());
   return win32::window::Call(lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam);
 }

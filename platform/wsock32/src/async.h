@@ -10,11 +10,12 @@ namespace wsock32 {
 int StartNotices(Socket& s, HWND hwnd, UINT msg, LONG mask);
 void StopNotices(Socket& s);
 
-// The calls that re-enable a notice. Each is cheap when the socket has no notices.
-void ReenableRead(Socket& s, bool end_of_stream);
+// The calls that re-enable a notice, told whether the call itself showed that nothing is due
+// (it would block). Each is cheap when the socket has no notices.
+void ReenableRead(Socket& s, bool end_of_stream, bool would_block);
 void ReenableOob(Socket& s);
 void ReenableWrite(Socket& s);
-void ReenableAccept(Socket& s);
+void ReenableAccept(Socket& s, bool would_block);
 void ConnectStarted(Socket& s);
 
 }  // namespace wsock32

@@ -173,7 +173,7 @@ SOCKET WINAPI accept(SOCKET s, struct sockaddr* addr, int* addrlen) {
   host::Addr peer;
   host::Io r =
       Blocking(*sock, POLLIN, 0, [&peer](Socket& so) { return host::Accept(so.fd, &peer); });
-  ReenableAccept(*sock);
+  ReenableAccept(*sock, r.error == WSAEWOULDBLOCK);
   if (r.error != 0) {
     SetError(r.error);
     return INVALID_SOCKET;

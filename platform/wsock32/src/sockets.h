@@ -21,6 +21,8 @@ bool Enter();
 bool Started();
 
 // WSAAsyncSelect's registration and which notices are enabled (Winsock's re-enabling rules).
+// The watch reports edges; `missed` keeps what was ready while its notice was disabled, and
+// `check` what a re-enabling call could not settle, to be looked at once the thread is idle.
 struct AsyncSelect {
   HWND hwnd = nullptr;
   UINT msg = 0;
@@ -31,9 +33,10 @@ struct AsyncSelect {
   bool accept = false;
   bool oob = false;
   bool close = false;
-  bool connect = false;
-  bool parked = false;  // an error showed with nothing to post: wait for the next call
-  DWORD armed = 0;
+  bool connect = false;  // FD_CONNECT still to come
+  DWORD missed = 0;      // poll bits
+  DWORD check = 0;       // poll bits
+  bool recheck = false;  // asked of the queue
 };
 
 struct Socket {

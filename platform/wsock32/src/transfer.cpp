@@ -44,7 +44,8 @@ int Receive(SOCKET s, char* buf, int len, int flags, struct sockaddr* from, int*
   if ((flags & MSG_OOB) != 0) {
     ReenableOob(*sock);
   } else {
-    ReenableRead(*sock, !sock->datagram() && r.error == 0 && r.value == 0 && len > 0);
+    ReenableRead(*sock, !sock->datagram() && r.error == 0 && r.value == 0 && len > 0,
+                 r.error == WSAEWOULDBLOCK);
   }
   if (from != nullptr && (r.error == 0 || r.error == WSAEMSGSIZE)) FromHost(peer, from, fromlen);
   if (r.error != 0) return Fail(r.error);

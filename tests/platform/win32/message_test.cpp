@@ -363,6 +363,74 @@ TEST_F(Queue, WatchReportsReadinessOncePerArming) {
   close(pipefd[1]);
 }
 
+TEST_F(Queue, EdgeWatchStaysArmedAndReportsOnlyNewReadiness) {
+  int pipefd[2];
+  ASSERT_EQ(pipe(pipefd), 0);
+  WatchLog log;
+  log.hwnd = Create();
+  HANDLE watch = Win32CreateWatch(log.hwnd, pipefd[0], OnWatch, reinterpret_cast<ULONG_PTR>(&log));
+  ASSERT_TRUE(Win32ArmWatch(watch, POLLIN | WIN32_WATCH_EDGE));
+  ASSERT_EQ(write(pipefd[1], "a", 1), 1);
+  Drain();
+  EXPECT_EQ(log.calls, 1);
+  Drain();  // still readable, but nothing new
+  EXPECT_EQ(log.calls, 1);
+  EXPECT_FALSE(Readable(Win32GetQueueDescriptor()));
+  ASSERT_EQ(write(pipefd[1], "b", 1), 1);  // no arming in between
+  Drain();
+  EXPECT_EQ(log.calls, 2);
+  EXPECT_TRUE(Win32CloseWatch(watch));
+  close(pipefd[0]);
+  close(pipefd[1]);
+}
+
+// Asks for a recheck from inside a window procedure, as a library's recv would.
+LRESULT CALLBACK RecheckingProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
+  if (msg == WM_USER + 60) {
+    Win32RecheckWatch(reinterpret_cast<HANDLE>(l), TRUE);
+    // Inside a dispatch it costs nothing: the descriptor says so only once the dispatch ends.
+    Received().emplace_back(hwnd, Readable(Win32GetQueueDescriptor()) ? 1u : 0u, w);
+    return 0;
+  }
+  return DefWindowProcA(hwnd, msg, w, l);
+}
+
+TEST_F(Queue, RecheckCallsTheWatchOnceWhenTheThreadLooks) {
+  int pipefd[2];
+  ASSERT_EQ(pipe(pipefd), 0);
+  WatchLog log;
+  log.hwnd = Create();
+  HANDLE watch = Win32CreateWatch(log.hwnd, pipefd[0], OnWatch, reinterpret_cast<ULONG_PTR>(&log));
+  ASSERT_TRUE(Win32RecheckWatch(watch, TRUE));
+  ASSERT_TRUE(Win32RecheckWatch(watch, FALSE));  // taken back: no call
+  Drain();
+  EXPECT_EQ(log.calls, 0);
+
+  std::thread([watch] { Win32RecheckWatch(watch, TRUE); }).join();
+  EXPECT_TRUE(Readable(Win32GetQueueDescriptor()));
+  Drain();
+  EXPECT_EQ(log.calls, 1);
+  EXPECT_EQ(log.revents, 0u);
+  Drain();
+  EXPECT_EQ(log.calls, 1);  // once per request
+
+  SetWindowLongPtrA(log.hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecheckingProc));
+  Received().clear();
+  ASSERT_TRUE(PostMessageA(log.hwnd, WM_USER + 60, 0, reinterpret_cast<LPARAM>(watch)));
+  MSG m{};
+  ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
+  DispatchMessageA(&m);
+  ASSERT_EQ(Received().size(), 1u);
+  EXPECT_EQ(std::get<1>(Received()[0]), 0u);
+  EXPECT_TRUE(Readable(Win32GetQueueDescriptor()));
+  EXPECT_EQ(log.calls, 1);
+  Drain();
+  EXPECT_EQ(log.calls, 2);
+  EXPECT_TRUE(Win32CloseWatch(watch));
+  close(pipefd[0]);
+  close(pipefd[1]);
+}
+
 TEST_F(Queue, WatchOfAnEndedThreadCannotBeArmed) {
   int pipefd[2];
   ASSERT_EQ(pipe(pipefd), 0);

@@ -90,6 +90,7 @@ TEST_F(TcpSockets, ConnectAcceptAndCloseNotices) {
   EXPECT_EQ(NoticesOf(FD_CONNECT)[0].error, 0);
   EXPECT_EQ(NoticesOf(FD_CONNECT)[0].socket, client);
   EXPECT_EQ(NoticesOf(FD_ACCEPT)[0].socket, l);
+  EXPECT_TRUE(NoticesOf(FD_READ).empty());  // nothing was sent yet
 
   SOCKET server = Ws().accept(l, nullptr, nullptr);
   ASSERT_NE(server, INVALID_SOCKET) << Error();

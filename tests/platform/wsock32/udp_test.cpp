@@ -106,6 +106,26 @@ TEST_F(UdpSockets, ReadNoticeComesAgainWhileDataIsLeft) {
   EXPECT_EQ(got.back(), "early");
 }
 
+TEST_F(UdpSockets, ReadOnAnotherThreadStillBringsTheNextNotice) {
+  SOCKET rx = Udp();
+  SOCKET tx = Udp();
+  Watch(rx, FD_READ);
+  SendTo(tx, PortOf(rx), "first");
+  SendTo(tx, PortOf(rx), "second");
+  ASSERT_TRUE(PumpUntil([this] { return NoticesOf(FD_READ).size() == 1; }));
+  std::string d;
+  int err = -1;
+  std::thread([&] { err = ReadOne(rx, &d); }).join();
+  ASSERT_EQ(err, 0);
+  EXPECT_EQ(d, "first");
+  ASSERT_TRUE(PumpUntil([this] { return NoticesOf(FD_READ).size() == 2; }));
+  EXPECT_EQ(ReadOne(rx, &d), 0);
+  EXPECT_EQ(d, "second");
+  EXPECT_EQ(ReadOne(rx, &d), WSAEWOULDBLOCK);
+  PumpFor(std::chrono::milliseconds(100));
+  EXPECT_EQ(NoticesOf(FD_READ).size(), 2u);
+}
+
 TEST_F(UdpSockets, OversizedDatagramFailsWithMessageSizeAndTheNextIsReadable) {
   SOCKET rx = Udp();
   SOCKET tx = Udp();

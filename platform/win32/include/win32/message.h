@@ -19,6 +19,16 @@ WIN32_API int WINAPI Win32GetQueueDescriptor(void);
 typedef void(CALLBACK* WIN32_WATCH_PROC)(ULONG_PTR context, DWORD revents);
 WIN32_API HANDLE WINAPI Win32CreateWatch(HWND hWnd, int fd, WIN32_WATCH_PROC proc,
                                          ULONG_PTR context);
-// dwEvents 0 disarms. FALSE with ERROR_INVALID_HANDLE once the queue's thread has ended.
+// dwEvents 0 disarms. With WIN32_WATCH_EDGE the watch stays armed and reports each new
+// readiness (an edge, as epoll's EPOLLET) instead of the first one only; readiness that was
+// already there when it is armed counts as new. FALSE with ERROR_INVALID_HANDLE once the
+// queue's thread has ended.
+#define WIN32_WATCH_EDGE 0x80000000u
 WIN32_API BOOL WINAPI Win32ArmWatch(HANDLE hWatch, DWORD dwEvents);
+// Asks for one call of the watch's procedure with revents 0 the next time its thread looks at
+// the queue, before it reports "no message" or sleeps (bWanted FALSE takes the request back).
+// For a library that re-enables a notice and must look once more whether it is due, but only
+// if nothing settles that question first. Asked on the owner thread inside DispatchMessageA,
+// it costs no system call.
+WIN32_API BOOL WINAPI Win32RecheckWatch(HANDLE hWatch, BOOL bWanted);
 WIN32_API BOOL WINAPI Win32CloseWatch(HANDLE hWatch);
