@@ -1,8 +1,10 @@
 // Datagrams per second delivered through the socket library (WSAAsyncSelect read notices, the
-// message queue, a recvfrom drain loop), against a raw poll + recvfrom loop on the host's
-// sockets: loopback, the same payloads, receive buffer and recvfrom buffer, rounds alternating.
+// message queue and its GetMessageA loop, a recvfrom drain loop), against a raw poll + recvfrom
+// loop on the host's sockets: loopback, the same payloads, receive buffer and recvfrom buffer,
+// rounds alternating.
 //   datagram_bench [datagrams per round] [rounds]
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
@@ -72,7 +74,13 @@ struct Receiver {
 };
 Receiver* g_receiver = nullptr;
 
+constexpr UINT kStop = WM_USER + 1;
+
 LRESULT CALLBACK NoticeProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
+  if (msg == kStop) {
+    PostQuitMessage(0);
+    return 0;
+  }
   if (msg != kNotice || g_receiver == nullptr || w != g_receiver->socket) {
     return DefWindowProcA(hwnd, msg, w, l);
   }
@@ -89,6 +97,7 @@ LRESULT CALLBACK NoticeProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
     }
     r.flow->received.fetch_add(1, std::memory_order_release);
   }
+  if (r.flow->received.load(std::memory_order_relaxed) >= r.flow->total) PostQuitMessage(0);
   return 0;
 }
 
@@ -140,18 +149,23 @@ Round RunWinsock(HWND hwnd, std::size_t payload, long total) {
   g_receiver = &rx;
   const std::uint16_t port = g_api.ntohs(a.sin_port);
   auto start = Clock::now();
-  const auto deadline = start + kRoundLimit;
   std::thread sender([&] { bench::SendAll(port, payload, flow); });
-  // The control's message-pump step: peek, dispatch, else wait on the queue.
-  while (flow.received.load(std::memory_order_relaxed) < total && Clock::now() < deadline) {
-    MSG m;
-    if (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&m);
-      DispatchMessageA(&m);
-      continue;
+  // The round's bound: a stop message from another thread ends the loop if it takes too long.
+  std::atomic<bool> done{false};
+  std::thread watchdog([&] {
+    while (!done && Clock::now() < start + kRoundLimit) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, 0xFF);
+    if (!done) PostMessageA(hwnd, kStop, 0, 0);
+  });
+  // The ordinary message loop.
+  MSG m;
+  while (GetMessageA(&m, nullptr, 0, 0) > 0) {
+    TranslateMessage(&m);
+    DispatchMessageA(&m);
   }
+  done = true;
+  watchdog.join();
   Round r = Finish(flow, start, sender);
   r.notices = rx.notices;
   g_receiver = nullptr;
@@ -168,8 +182,8 @@ double Median(std::vector<double> v) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const long total = argc > 1 ? std::atol(argv[1]) : 100000;
-  const int rounds = argc > 2 ? std::atoi(argv[2]) : 7;
+  const long total = argc > 1 ? std::atol(argv[1]) : 50000;
+  const int rounds = argc > 2 ? std::atoi(argv[2]) : 15;
   if (total <= 0 || rounds <= 0 || !Load(&g_api)) {
     std::fprintf(stderr, "usage: datagram_bench [datagrams] [rounds]; needs WSOCK32.DLL\n");
     return 2;
@@ -195,8 +209,16 @@ int main(int argc, char** argv) {
     long notices = 0;
     long lost = 0;
     for (int i = 0; i < rounds; ++i) {
-      Round a = RunRaw(payload, total);
-      Round b = RunWinsock(hwnd, payload, total);
+      // Alternate which goes first, so that a drift of the machine's load favours neither.
+      Round a;
+      Round b;
+      if (i % 2 == 0) {
+        a = RunRaw(payload, total);
+        b = RunWinsock(hwnd, payload, total);
+      } else {
+        b = RunWinsock(hwnd, payload, total);
+        a = RunRaw(payload, total);
+      }
       raw.push_back(a.rate);
       ws.push_back(b.rate);
       notices += b.notices;
