@@ -5,6 +5,8 @@
 #include "marlet/automation_error.h"
 #include "marlet/error_codes.h"
 #include "marlet/error_text.h"
+#include "ole/com_ptr.h"
+#include "ole2.h"
 
 namespace marlet {
 namespace {
@@ -188,6 +190,82 @@ TEST(ErrorTextStorage, ClearEmptiesWithoutLosingTheNextSet) {
   EXPECT_STREQ(text.c_str(), "");
   ASSERT_EQ(text.Set("[10054] Connection reset by peer"), kOk);
   EXPECT_EQ(text.view(), "[10054] Connection reset by peer");
+}
+
+}  // namespace
+}  // namespace marlet
+
+namespace marlet {
+namespace {
+
+std::u16string Take(BSTR b) {
+  std::u16string s = b ? std::u16string(b, SysStringLen(b)) : std::u16string();
+  SysFreeString(b);
+  return s;
+}
+
+class ThreadErrorInfo : public ::testing::Test {
+ protected:
+  void SetUp() override { SetErrorInfo(0, nullptr); }
+  // The thread's current error object, taken (GetErrorInfo clears it).
+  static ole::ComPtr<IErrorInfo> Current() {
+    ole::ComPtr<IErrorInfo> info;
+    GetErrorInfo(0, info.put());
+    return info;
+  }
+};
+
+TEST_F(ThreadErrorInfo, RuleRefusalBecomesTheThreadsErrorObject) {
+  ErrorText text;
+  text.Set(RuleText(kAlreadyActive));
+  EXPECT_EQ(static_cast<uint32_t>(RaiseAutomationError(ToAutomationError(104, text, 21302))),
+            0x800A4E89u);
+  ole::ComPtr<IErrorInfo> info = Current();
+  ASSERT_TRUE(info);
+  BSTR b = nullptr;
+  info->GetDescription(&b);
+  EXPECT_EQ(Take(b), u"Marlet is already Active.");
+  info->GetSource(&b);
+  EXPECT_EQ(Take(b), u"Halyard.Marlet.1");
+  info->GetHelpFile(&b);
+  EXPECT_EQ(Take(b), u"halyard.chm");
+  DWORD context = 0;
+  info->GetHelpContext(&context);
+  EXPECT_EQ(context, 21302u);
+  GUID guid{};
+  guid.Data1 = 1;
+  info->GetGUID(&guid);
+  EXPECT_TRUE(IsEqualGUID(guid, GUID_NULL));
+  EXPECT_FALSE(Current());  // handed over once
+}
+
+TEST_F(ThreadErrorInfo, AnsiTextIsConvertedAndMemoryErrorHasNoHelp) {
+  ErrorText text;
+  text.Set("caf\xE9");  // 1252
+  RaiseAutomationError(ToAutomationError(10048, text, 21307));
+  ole::ComPtr<IErrorInfo> info = Current();
+  ASSERT_TRUE(info);
+  BSTR b = nullptr;
+  info->GetDescription(&b);
+  EXPECT_EQ(Take(b), u"caf\u00E9");
+
+  EXPECT_EQ(static_cast<uint32_t>(RaiseAutomationError(ToAutomationError(200, text, 21307))),
+            0x800A0007u);
+  info = Current();
+  ASSERT_TRUE(info);
+  info->GetDescription(&b);
+  EXPECT_EQ(Take(b), u"Out of memory.");
+  info->GetHelpFile(&b);
+  EXPECT_EQ(Take(b), u"");
+  DWORD context = 1;
+  info->GetHelpContext(&context);
+  EXPECT_EQ(context, 0u);
+}
+
+TEST_F(ThreadErrorInfo, SuccessInstallsNothing) {
+  ErrorText text;
+  EXPECT_EQ(RaiseAutomationError(ToAutomationError(kOk, text, 21302)), S_OK);
+  EXPECT_FALSE(Current());
 }
 
 }  // namespace

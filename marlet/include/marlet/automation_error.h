@@ -46,4 +46,9 @@ enum class FrameworkError {
 };
 AutomationError ToAutomationError(FrameworkError error, uint32_t help_context);
 
+// Makes the error the thread's current error information and returns its HRESULT. Texts
+// are ANSI. Success sets nothing; when no error object can be made, the HRESULT comes
+// back alone.
+HRESULT RaiseAutomationError(const AutomationError& error);
+
 }  // namespace marlet
