@@ -2,6 +2,7 @@
 #include <string>
 
 #include "marlet/automation_error.h"
+#include "marlet/identity.h"
 #include "ole/com_ptr.h"
 #include "ole2.h"
 #include "win32/nls.h"
@@ -20,13 +21,24 @@ std::u16string Wide(const std::string& text) {
   return wide;
 }
 
+// The ProgID the registry holds for the control; the built-in one while it holds none.
+std::u16string Source(const std::string& fallback) {
+  LPOLESTR progid = nullptr;
+  if (SUCCEEDED(ProgIDFromCLSID(kClsidMarlet, &progid)) && progid) {
+    std::u16string source(progid);
+    CoTaskMemFree(progid);
+    return source;
+  }
+  return Wide(fallback);
+}
+
 }  // namespace
 
 HRESULT RaiseAutomationError(const AutomationError& error) {
   if (!error.failed()) return error.hresult;
   ole::ComPtr<ICreateErrorInfo> create;
   if (FAILED(CreateErrorInfo(create.put())) || !create) return error.hresult;
-  std::u16string source = Wide(error.source);
+  std::u16string source = Source(error.source);
   std::u16string description = Wide(error.description);
   create->SetGUID(GUID_NULL);
   create->SetSource(source.data());

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "marlet/automation_error.h"
@@ -7,6 +9,7 @@
 #include "marlet/error_text.h"
 #include "ole/com_ptr.h"
 #include "ole2.h"
+#include "winreg.h"
 
 namespace marlet {
 namespace {
@@ -260,6 +263,34 @@ TEST_F(ThreadErrorInfo, AnsiTextIsConvertedAndMemoryErrorHasNoHelp) {
   DWORD context = 1;
   info->GetHelpContext(&context);
   EXPECT_EQ(context, 0u);
+}
+
+TEST_F(ThreadErrorInfo, SourceIsTheProgIdTheRegistryHolds) {
+  char dir[] = "/tmp/marlet-registry-XXXXXX";
+  ASSERT_TRUE(mkdtemp(dir));
+  const std::string file = std::string(dir) + "/registry.txt";
+  const char* saved = std::getenv("OLE_REGISTRY");
+  const std::string old = saved ? saved : "";
+  setenv("OLE_REGISTRY", file.c_str(), 1);
+  HKEY key = nullptr;
+  ASSERT_EQ(
+      RegCreateKeyExA(HKEY_CLASSES_ROOT, "CLSID\\{7E2A4C10-3B9D-4F21-A6C3-51D0E8B7F2A4}\\ProgID", 0,
+                      nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+      ERROR_SUCCESS);
+  const char progid[] = "Halyard.Marlet.7";
+  RegSetValueExA(key, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(progid), sizeof progid);
+  RegCloseKey(key);
+
+  ErrorText text;
+  RaiseAutomationError(ToAutomationError(10048, text, 21307));
+  ole::ComPtr<IErrorInfo> info = Current();
+  ASSERT_TRUE(info);
+  BSTR b = nullptr;
+  info->GetSource(&b);
+  EXPECT_EQ(Take(b), u"Halyard.Marlet.7");
+
+  setenv("OLE_REGISTRY", old.c_str(), 1);
+  std::filesystem::remove_all(dir);
 }
 
 TEST_F(ThreadErrorInfo, SuccessInstallsNothing) {
