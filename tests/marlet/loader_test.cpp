@@ -169,6 +169,64 @@ TEST_F(Loader, NoticeWindowClassIsRegisteredOncePerProcess) {
   ExpectWorking(again, sink);
 }
 
+class FailingStartup : public Loader {
+ protected:
+  void SetUp() override {
+    Loader::SetUp();
+    WinsockLibrary::SetPath(MARLET_STARTUP_FAKE_PATH);
+  }
+  void TearDown() override {
+    unsetenv("FAKE_WSASTARTUP");
+    Loader::TearDown();
+  }
+  // Loads with the start-up answering `how`; the engine's view and the library's after.
+  void ExpectFailure(const char* how, const char* text) {
+    setenv("FAKE_WSASTARTUP", how, 1);
+    RecordingSink sink;
+    DatagramEngine engine(&sink);
+    EXPECT_FALSE(engine.winsock_loaded()) << how;
+    // The reason outlives the release of the load that failed.
+    EXPECT_STREQ(WinsockLibrary::Description(), text) << how;
+    EXPECT_EQ(WinsockLibrary::LoadCount(), 0u) << how;
+    EXPECT_EQ(g_sockets.WSAGetLastError(), kNotInitialised) << how;
+    EXPECT_EQ(engine.Activate(), kNotInitialised) << how;
+  }
+  static int Cleanups() {
+    HMODULE fake = LoadLibraryA(MARLET_STARTUP_FAKE_PATH);
+    auto count = reinterpret_cast<int (*)()>(
+        reinterpret_cast<void (*)()>(GetProcAddress(fake, "FakeCleanupCount")));
+    return count ? count() : -1;
+  }
+};
+
+TEST_F(FailingStartup, EachFailureGivesItsTextAndTheLoadBack) {
+  const int before = Cleanups();
+  ExpectFailure("10092", "Version not supported.");
+  ExpectFailure("10022", "Version not supported.");
+  ExpectFailure("10091", "Network subsystem not ready.");
+  EXPECT_EQ(Cleanups(), before);  // a start-up that failed is owed no cleanup
+  ExpectFailure("v2", "Incompatible Winsock version.");
+  EXPECT_EQ(Cleanups(), before + 1);  // a started one is
+}
+
+TEST_F(FailingStartup, AFailedLoadLeavesAnotherEnginesLoadAlone) {
+  setenv("FAKE_WSASTARTUP", "ok", 1);
+  const int before = Cleanups();
+  RecordingSink sink;
+  auto working = std::make_unique<DatagramEngine>(&sink);
+  ASSERT_TRUE(working->winsock_loaded());
+  setenv("FAKE_WSASTARTUP", "10092", 1);
+  RecordingSink other_sink;
+  DatagramEngine failing(&other_sink);
+  EXPECT_FALSE(failing.winsock_loaded());
+  EXPECT_EQ(WinsockLibrary::LoadCount(), 1u);
+  EXPECT_STREQ(WinsockLibrary::Description(), "Version not supported.");
+  EXPECT_NE(g_sockets.WSAGetLastError(), kNotInitialised);  // still resolved
+  working.reset();
+  EXPECT_EQ(Cleanups(), before + 1);  // the working load's start-up is still cleaned up
+  EXPECT_EQ(WinsockLibrary::LoadCount(), 0u);
+}
+
 // Run in a process of their own (see CMakeLists): nothing has been loaded yet there.
 class FreshProcess : public ::testing::Test {
  protected:
