@@ -292,7 +292,7 @@ void frm_NWSetup::Form_Unload() {
 NWSetupState frm_NWSetup::ReadControls() const {
   NWSetupState s;
   s.txt_MeterSerialNumber = txt_MeterSerialNumber->text().toStdString();
-  for (const FieldSpec& f : FieldTable()) {
+  for (const FieldDef& f : FieldTable()) {
     const QString name = Q(f.control);
     switch (f.kind) {
       case FieldKind::kCheck:
@@ -316,7 +316,7 @@ NWSetupState frm_NWSetup::ReadControls() const {
 
 void frm_NWSetup::ApplyControls(const NWSetupState& s) {
   txt_MeterSerialNumber->setText(Q(s.txt_MeterSerialNumber));
-  for (const FieldSpec& f : FieldTable()) {
+  for (const FieldDef& f : FieldTable()) {
     const QString name = Q(f.control);
     switch (f.kind) {
       case FieldKind::kCheck:

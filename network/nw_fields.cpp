@@ -25,7 +25,7 @@ bool DhcpInUse(const S& s) {
   return !s.Chk_DisableDHCP;
 }
 
-constexpr FieldSpec Check(int i, const char* control, const char* label, bool S::*m,
+constexpr FieldDef Check(int i, const char* control, const char* label, bool S::*m,
                           bool (*off)(const S&) = nullptr, const char* off_value = "") {
   return {.index = i,
           .control = control,
@@ -35,7 +35,7 @@ constexpr FieldSpec Check(int i, const char* control, const char* label, bool S:
           .switched_off = off,
           .off_value = off_value};
 }
-constexpr FieldSpec List(int i, const char* control, const char* label, int S::*m, int items,
+constexpr FieldDef List(int i, const char* control, const char* label, int S::*m, int items,
                          bool (*off)(const S&) = nullptr, const char* off_value = "",
                          bool two_digits = false) {
   return {.index = i,
@@ -48,7 +48,7 @@ constexpr FieldSpec List(int i, const char* control, const char* label, int S::*
           .off_value = off_value,
           .two_digits = two_digits};
 }
-constexpr FieldSpec Text(int i, const char* control, const char* label, std::string S::*m,
+constexpr FieldDef Text(int i, const char* control, const char* label, std::string S::*m,
                          bool (*off)(const S&) = nullptr) {
   return {.index = i,
           .control = control,
@@ -58,7 +58,7 @@ constexpr FieldSpec Text(int i, const char* control, const char* label, std::str
           .switched_off = off};
 }
 
-const std::array<FieldSpec, kRecordFields - 1> kTable = {{
+const std::array<FieldDef, kRecordFields - 1> kTable = {{
     Check(1, "chk_CC_Option", "CC: Option", &S::chk_CC_Option),
     {.index = 2, .control = "Chk_WeekDay", .label = "Day to Report", .kind = K::kDay},
     Check(3, "Chk_CurrentBilling", "Current Billing Values", &S::Chk_CurrentBilling),
@@ -105,7 +105,7 @@ const std::array<FieldSpec, kRecordFields - 1> kTable = {{
     Text(39, "txt_SNTPAddress2", "SNTP Address 2", &S::txt_SNTPAddress2, SntpOff),
 }};
 
-std::string FieldValue(const FieldSpec& f, const NWSetupState& s) {
+std::string FieldValue(const FieldDef& f, const NWSetupState& s) {
   if (f.switched_off != nullptr && f.switched_off(s)) return f.off_value;
   switch (f.kind) {
     case K::kCheck:
@@ -124,11 +124,11 @@ std::string FieldValue(const FieldSpec& f, const NWSetupState& s) {
 
 }  // namespace
 
-const std::array<FieldSpec, kRecordFields - 1>& FieldTable() {
+const std::array<FieldDef, kRecordFields - 1>& FieldTable() {
   return kTable;
 }
 
-const FieldSpec* FindField(std::string_view control) {
+const FieldDef* FindField(std::string_view control) {
   for (const auto& f : kTable) {
     if (control == f.control) return &f;
   }

@@ -15,7 +15,7 @@ inline constexpr int kFilePieces = 41;    // the fields and the empty piece afte
 
 enum class FieldKind { kCheck, kList, kText, kDay };
 
-struct FieldSpec {
+struct FieldDef {
   int index;
   const char* control;
   const char* label;  // how the window labels the control
@@ -30,8 +30,8 @@ struct FieldSpec {
 };
 
 // Fields 1 to 39 in file order, which is also the order a load applies them in.
-const std::array<FieldSpec, kRecordFields - 1>& FieldTable();
-const FieldSpec* FindField(std::string_view control);
+const std::array<FieldDef, kRecordFields - 1>& FieldTable();
+const FieldDef* FindField(std::string_view control);
 
 // First checked day box; "7" instead when two or more of Sunday to Saturday are checked.
 std::string DayField(const NWSetupState& s);

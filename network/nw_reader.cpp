@@ -44,7 +44,7 @@ bool ApplyDay(const std::string& field, NWSetupState& s) {
   return true;
 }
 
-bool ApplyField(const FieldSpec& f, const std::string& field, NWSetupState& s) {
+bool ApplyField(const FieldDef& f, const std::string& field, NWSetupState& s) {
   switch (f.kind) {
     case FieldKind::kCheck:
       if (field != "0" && field != "1") return false;

@@ -7,7 +7,7 @@
 namespace network {
 namespace {
 
-Message EntryError(const FieldSpec& f, const std::string& problem) {
+Message EntryError(const FieldDef& f, const std::string& problem) {
   return {"The entry \"" + std::string(f.label) + "\" " + problem, vbOKOnly | vbCritical,
           kNetworkSetupTitle};
 }

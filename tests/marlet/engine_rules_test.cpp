@@ -161,6 +161,7 @@ TEST_F(EngineRules, HostNamesResolveToDottedAddresses) {
   std::string host;
   engine_->GetRemoteHost(&host);
   EXPECT_EQ(host, "127.0.0.1");
+  // Only stored and read back: this test sends nothing.
   EXPECT_EQ(engine_->SetRemoteHost("255.255.255.255"), kOk);
   engine_->GetRemoteHost(&host);
   EXPECT_EQ(host, "255.255.255.255");

@@ -62,7 +62,7 @@ inline network::NWSetupState With(network::NWSetupState s, const Values& values)
       s.txt_MeterSerialNumber = value;
     } else if (name.rfind("Chk_WeekDay_", 0) == 0) {
       s.Chk_WeekDay.at(std::stoul(name.substr(12))) = value == "1";
-    } else if (const network::FieldSpec* f = network::FindField(name); f == nullptr) {
+    } else if (const network::FieldDef* f = network::FindField(name); f == nullptr) {
       std::abort();  // a misspelt control name in a test
     } else if (f->check != nullptr) {
       s.*f->check = value == "1";

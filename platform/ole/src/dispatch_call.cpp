@@ -84,19 +84,19 @@ void FillException(HRESULT hr, EXCEPINFO* excep) {
 
 HRESULT InvokeVtable(void* instance, const MemberView& m, WORD flags, DISPPARAMS* params,
                      VARIANT* result, EXCEPINFO* excep, UINT* arg_err) {
-  const auto& specs = m.spec->params;
+  const auto& defs = m.def->params;
   const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
   // Named arguments: only the value of a property put.
   if (params->cNamedArgs > 1 ||
       (params->cNamedArgs == 1 && (!put || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT))) {
     return DISP_E_NONAMEDARGS;
   }
-  size_t inputs = specs.size();
-  const bool has_retval = !specs.empty() && (specs.back().flags & PARAMFLAG_FRETVAL);
+  size_t inputs = defs.size();
+  const bool has_retval = !defs.empty() && (defs.back().flags & PARAMFLAG_FRETVAL);
   if (has_retval) --inputs;
   if (params->cArgs > inputs) return DISP_E_BADPARAMCOUNT;
 
-  std::vector<Arg> args(specs.size());
+  std::vector<Arg> args(defs.size());
   std::vector<ffi_type*> types{&ffi_type_pointer};
   std::vector<void*> values{&instance};
   HRESULT hr = S_OK;
@@ -108,8 +108,8 @@ HRESULT InvokeVtable(void* instance, const MemberView& m, WORD flags, DISPPARAMS
   VARIANT out;
   VariantInit(&out);
 
-  for (size_t i = 0; i < specs.size() && SUCCEEDED(hr); ++i) {
-    const ParamSpec& p = specs[i];
+  for (size_t i = 0; i < defs.size() && SUCCEEDED(hr); ++i) {
+    const ParamDef& p = defs[i];
     Arg& a = args[i];
     VariantInit(&a.owned);
     ffi_type* type = FfiType(p.vt);

@@ -12,7 +12,7 @@ namespace {
 
 constexpr int kFirstDualSlot = 7;  // after IUnknown's three and IDispatch's four
 
-bool IsRetval(const ParamSpec& p) {
+bool IsRetval(const ParamDef& p) {
   return (p.flags & PARAMFLAG_FRETVAL) != 0;
 }
 
@@ -28,10 +28,10 @@ BSTR AllocBstr(const std::u16string& s) {
 
 // ---- TypeInfo -------------------------------------------------------------------------
 
-TypeInfo::TypeInfo(TypeLib* lib, Kind kind, const InterfaceSpec* iface, const CoclassSpec* coclass,
+TypeInfo::TypeInfo(TypeLib* lib, Kind kind, const InterfaceDef* iface, const CoclassDef* coclass,
                    UINT index)
     : lib_(lib), kind_(kind), iface_(iface), coclass_(coclass), index_(index) {
-  const TypeLibSpec& ls = lib->spec();
+  const TypeLibDef& ls = lib->def();
   attr_.lcid = ls.lcid;
   attr_.memidConstructor = MEMBERID_NIL;
   attr_.memidDestructor = MEMBERID_NIL;
@@ -57,12 +57,12 @@ TypeInfo::TypeInfo(TypeLib* lib, Kind kind, const InterfaceSpec* iface, const Co
   attr_.cbSizeVft = static_cast<WORD>(slots * sizeof(void*));
   members_.reserve(iface->members.size());
   for (size_t i = 0; i < iface->members.size(); ++i) {
-    const MemberSpec& ms = iface->members[i];
+    const MemberDef& ms = iface->members[i];
     MemberView mv{};
-    mv.spec = &ms;
+    mv.def = &ms;
     mv.slot = iface->dual ? kFirstDualSlot + static_cast<int>(i) : -1;
     VARTYPE result = VT_VOID;
-    for (const ParamSpec& p : ms.params) {
+    for (const ParamDef& p : ms.params) {
       if (!vtable && IsRetval(p)) {
         result = p.vt & ~VT_BYREF;
         continue;
@@ -78,7 +78,7 @@ TypeInfo::TypeInfo(TypeLib* lib, Kind kind, const InterfaceSpec* iface, const Co
     d.invkind = ms.kind;
     d.callconv = CC_STDCALL;
     d.cParams = static_cast<SHORT>(mv.params.size());
-    for (const ParamSpec& p : ms.params) {
+    for (const ParamDef& p : ms.params) {
       if (p.flags & PARAMFLAG_FOPT) ++d.cParamsOpt;
     }
     d.oVft = static_cast<SHORT>(mv.slot < 0 ? 0 : mv.slot * static_cast<int>(sizeof(void*)));
@@ -127,7 +127,7 @@ DWORD TypeInfo::help_context() const {
 
 const MemberView* TypeInfo::Find(MEMBERID memid, INVOKEKIND kind) const {
   for (const MemberView& m : members_) {
-    if (m.spec->dispid == memid && m.spec->kind == kind) return &m;
+    if (m.def->dispid == memid && m.def->kind == kind) return &m;
   }
   return nullptr;
 }
@@ -175,10 +175,10 @@ STDMETHODIMP TypeInfo::GetNames(MEMBERID memid, BSTR* rgBstrNames, UINT cMaxName
   if (!rgBstrNames || !pcNames) return E_INVALIDARG;
   *pcNames = 0;
   for (const MemberView& m : members_) {
-    if (m.spec->dispid != memid) continue;
+    if (m.def->dispid != memid) continue;
     UINT n = 0;
-    if (n < cMaxNames) rgBstrNames[n++] = AllocBstr(m.spec->name);
-    for (const ParamSpec& p : m.spec->params) {
+    if (n < cMaxNames) rgBstrNames[n++] = AllocBstr(m.def->name);
+    for (const ParamDef& p : m.def->params) {
       if (n >= cMaxNames) break;
       if (kind_ == kDispatch && IsRetval(p)) continue;
       rgBstrNames[n++] = AllocBstr(p.name);
@@ -215,17 +215,17 @@ STDMETHODIMP TypeInfo::GetIDsOfNames(LPOLESTR* rgszNames, UINT cNames, MEMBERID*
   for (UINT i = 0; i < cNames; ++i) pMemId[i] = MEMBERID_NIL;
   const MemberView* found = nullptr;
   for (const MemberView& m : members_) {
-    if (rgszNames[0] && EqualNoCase(m.spec->name, rgszNames[0])) {
+    if (rgszNames[0] && EqualNoCase(m.def->name, rgszNames[0])) {
       found = &m;
       break;
     }
   }
   if (!found) return DISP_E_UNKNOWNNAME;
-  pMemId[0] = found->spec->dispid;
+  pMemId[0] = found->def->dispid;
   HRESULT hr = S_OK;
   for (UINT i = 1; i < cNames; ++i) {
     // Parameter names map to their position, as Windows numbers them.
-    const auto& params = found->spec->params;
+    const auto& params = found->def->params;
     for (size_t k = 0; k < params.size(); ++k) {
       if (rgszNames[i] && EqualNoCase(params[k].name, rgszNames[i])) {
         pMemId[i] = static_cast<MEMBERID>(k);
@@ -265,10 +265,10 @@ STDMETHODIMP TypeInfo::GetDocumentation(MEMBERID memid, BSTR* pBstrName, BSTR* p
     ctx = help_context();
   } else {
     for (const MemberView& m : members_) {
-      if (m.spec->dispid == memid) {
-        n = &m.spec->name;
-        d = &m.spec->doc;
-        ctx = m.spec->help_context;
+      if (m.def->dispid == memid) {
+        n = &m.def->name;
+        d = &m.def->doc;
+        ctx = m.def->help_context;
         break;
       }
     }
@@ -277,7 +277,7 @@ STDMETHODIMP TypeInfo::GetDocumentation(MEMBERID memid, BSTR* pBstrName, BSTR* p
   Set(pBstrName, *n);
   Set(pBstrDocString, *d);
   if (pdwHelpContext) *pdwHelpContext = ctx;
-  Set(pBstrHelpFile, lib_->spec().help_file);
+  Set(pBstrHelpFile, lib_->def().help_file);
   return S_OK;
 }
 
@@ -320,33 +320,33 @@ STDMETHODIMP_(void) TypeInfo::ReleaseVarDesc(VARDESC*) {}
 
 // ---- TypeLib --------------------------------------------------------------------------
 
-TypeLib::TypeLib(const TypeLibSpec& spec) : spec_(spec) {
-  attr_.guid = spec_.libid;
-  attr_.lcid = spec_.lcid;
+TypeLib::TypeLib(const TypeLibDef& def) : def_(def) {
+  attr_.guid = def_.libid;
+  attr_.lcid = def_.lcid;
   attr_.syskind = SYS_WIN64;
-  attr_.wMajorVerNum = spec_.major;
-  attr_.wMinorVerNum = spec_.minor;
-  attr_.wLibFlags = spec_.flags;
+  attr_.wMajorVerNum = def_.major;
+  attr_.wMinorVerNum = def_.minor;
+  attr_.wLibFlags = def_.flags;
 }
 
 HRESULT TypeLib::Build() {
   UINT index = 0;
-  for (const InterfaceSpec& i : spec_.interfaces) {
+  for (const InterfaceDef& i : def_.interfaces) {
     infos_.push_back(std::make_unique<TypeInfo>(this, TypeInfo::kDispatch, &i, nullptr, index++));
   }
-  for (const CoclassSpec& c : spec_.coclasses) {
+  for (const CoclassDef& c : def_.coclasses) {
     infos_.push_back(std::make_unique<TypeInfo>(this, TypeInfo::kCoclass, nullptr, &c, index++));
   }
   visible_ = index;
-  for (size_t k = 0; k < spec_.interfaces.size(); ++k) {
-    if (!spec_.interfaces[k].dual) continue;
-    infos_.push_back(std::make_unique<TypeInfo>(this, TypeInfo::kInterface, &spec_.interfaces[k],
+  for (size_t k = 0; k < def_.interfaces.size(); ++k) {
+    if (!def_.interfaces[k].dual) continue;
+    infos_.push_back(std::make_unique<TypeInfo>(this, TypeInfo::kInterface, &def_.interfaces[k],
                                                 nullptr, static_cast<UINT>(k)));
     infos_[k]->interface_view = static_cast<HREFTYPE>(infos_.size());
   }
   for (size_t k = 0; k < infos_.size(); ++k) infos_[k]->href = static_cast<HREFTYPE>(k + 1);
   for (auto& info : infos_) info->Link();
-  for (const CoclassSpec& c : spec_.coclasses) {
+  for (const CoclassDef& c : def_.coclasses) {
     for (const ImplementedInterface& ii : c.interfaces) {
       const TypeInfo* target = ByGuid(ii.iid);
       if (!target || target->typekind() == TKIND_COCLASS) return E_INVALIDARG;
@@ -421,10 +421,10 @@ STDMETHODIMP TypeLib::GetTypeComp(ITypeComp** ppTComp) {
 STDMETHODIMP TypeLib::GetDocumentation(INT index, BSTR* pBstrName, BSTR* pBstrDocString,
                                        DWORD* pdwHelpContext, BSTR* pBstrHelpFile) {
   if (index == -1) {
-    Set(pBstrName, spec_.name);
-    Set(pBstrDocString, spec_.doc);
-    if (pdwHelpContext) *pdwHelpContext = spec_.help_context;
-    Set(pBstrHelpFile, spec_.help_file);
+    Set(pBstrName, def_.name);
+    Set(pBstrDocString, def_.doc);
+    if (pdwHelpContext) *pdwHelpContext = def_.help_context;
+    Set(pBstrHelpFile, def_.help_file);
     return S_OK;
   }
   if (index < 0 || static_cast<UINT>(index) >= visible_) return TYPE_E_ELEMENTNOTFOUND;
@@ -443,7 +443,7 @@ STDMETHODIMP TypeLib::IsName(LPOLESTR szNameBuf, ULONG, BOOL* pfName) {
   for (UINT i = 0; i < visible_; ++i) {
     if (match(infos_[i]->name())) return S_OK;
     for (const MemberView& m : infos_[i]->members()) {
-      if (match(m.spec->name)) return S_OK;
+      if (match(m.def->name)) return S_OK;
     }
   }
   return S_OK;
@@ -456,9 +456,9 @@ STDMETHODIMP TypeLib::FindName(LPOLESTR szNameBuf, ULONG, ITypeInfo** ppTInfo, M
     MEMBERID id = MEMBERID_NIL;
     bool hit = EqualNoCase(infos_[i]->name(), szNameBuf);
     for (const MemberView& m : infos_[i]->members()) {
-      if (!hit && EqualNoCase(m.spec->name, szNameBuf)) {
+      if (!hit && EqualNoCase(m.def->name, szNameBuf)) {
         hit = true;
-        id = m.spec->dispid;
+        id = m.def->dispid;
       }
     }
     if (!hit) continue;
@@ -471,10 +471,10 @@ STDMETHODIMP TypeLib::FindName(LPOLESTR szNameBuf, ULONG, ITypeInfo** ppTInfo, M
 }
 STDMETHODIMP_(void) TypeLib::ReleaseTLibAttr(TLIBATTR*) {}
 
-HRESULT CreateTypeLib(const TypeLibSpec& spec, ITypeLib** out) {
+HRESULT CreateTypeLib(const TypeLibDef& def, ITypeLib** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
-  auto* lib = new (std::nothrow) TypeLib(spec);
+  auto* lib = new (std::nothrow) TypeLib(def);
   if (!lib) return E_OUTOFMEMORY;
   HRESULT hr = lib->Build();
   if (FAILED(hr)) {

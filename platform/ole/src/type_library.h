@@ -1,4 +1,4 @@
-// The type library built from a TypeLibSpec, and the calls through a dual interface's
+// The type library built from a TypeLibDef, and the calls through a dual interface's
 // vtable that ITypeInfo::Invoke makes.
 #pragma once
 
@@ -15,7 +15,7 @@ class TypeLib;
 
 // One member as a vtable or dispatch view presents it.
 struct MemberView {
-  const MemberSpec* spec;
+  const MemberDef* def;
   int slot;  // vtable slot of a dual interface's member, -1 for dispatch-only members
   FUNCDESC desc;
   std::vector<ELEMDESC> params;
@@ -24,7 +24,7 @@ struct MemberView {
 class TypeInfo final : public ITypeInfo {
  public:
   enum Kind { kDispatch, kInterface, kCoclass };
-  TypeInfo(TypeLib* lib, Kind kind, const InterfaceSpec* iface, const CoclassSpec* coclass,
+  TypeInfo(TypeLib* lib, Kind kind, const InterfaceDef* iface, const CoclassDef* coclass,
            UINT index);
 
   void Link();  // fills the reference types once every info of the library exists
@@ -74,8 +74,8 @@ class TypeInfo final : public ITypeInfo {
 
   TypeLib* lib_;
   Kind kind_;
-  const InterfaceSpec* iface_;
-  const CoclassSpec* coclass_;
+  const InterfaceDef* iface_;
+  const CoclassDef* coclass_;
   UINT index_;
   TYPEATTR attr_{};
   std::vector<MemberView> members_;
@@ -85,7 +85,7 @@ class TypeInfo final : public ITypeInfo {
 
 class TypeLib final : public ITypeLib {
  public:
-  explicit TypeLib(const TypeLibSpec& spec);
+  explicit TypeLib(const TypeLibDef& def);
   HRESULT Build();
 
   STDMETHOD(QueryInterface)(REFIID riid, void** ppv) override;
@@ -106,12 +106,12 @@ class TypeLib final : public ITypeLib {
    USHORT* pcFound) override;
   STDMETHOD_(void, ReleaseTLibAttr)(TLIBATTR* pTLibAttr) override;
 
-  const TypeLibSpec& spec() const { return spec_; }
+  const TypeLibDef& def() const { return def_; }
   TypeInfo* ByRef(HREFTYPE href) const;
   TypeInfo* ByGuid(const GUID& guid) const;  // the visible info of an interface or class
 
  private:
-  TypeLibSpec spec_;
+  TypeLibDef def_;
   TLIBATTR attr_{};
   std::atomic<ULONG> refs_{1};
   std::vector<std::unique_ptr<TypeInfo>> infos_;  // visible ones first, then vtable views

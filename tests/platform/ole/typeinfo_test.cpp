@@ -32,8 +32,8 @@ struct IProbe : IDispatch {
   ~IProbe() = default;
 };
 
-ole::TypeLibSpec Spec() {
-  ole::TypeLibSpec lib;
+ole::TypeLibDef Definition() {
+  ole::TypeLibDef lib;
   lib.libid = kLibidProbe;
   lib.major = 1;
   lib.minor = 2;
@@ -41,7 +41,7 @@ ole::TypeLibSpec Spec() {
   lib.name = u"PROBELib";
   lib.help_file = u"probe.chm";
   lib.flags = LIBFLAG_FCONTROL;
-  ole::InterfaceSpec probe;
+  ole::InterfaceDef probe;
   probe.iid = kIidProbe;
   probe.name = u"IProbe";
   probe.doc = u"The probe";
@@ -64,12 +64,12 @@ ole::TypeLibSpec Spec() {
       {4, INVOKE_FUNC, u"Opt", {{u"maybe", VT_VARIANT, PARAMFLAG_FIN | PARAMFLAG_FOPT}}},
       {5, INVOKE_PROPERTYGET, u"Blob", {{u"pVal", VT_BYREF | VT_VARIANT, out}}},
   };
-  ole::InterfaceSpec events;
+  ole::InterfaceDef events;
   events.iid = kIidProbeEvents;
   events.name = u"_IProbeEvents";
   events.dual = false;
   events.members = {{1, INVOKE_FUNC, u"Ping", {}}};
-  ole::CoclassSpec coclass;
+  ole::CoclassDef coclass;
   coclass.clsid = kClsidProbe;
   coclass.name = u"Probe";
   coclass.interfaces = {{kIidProbe, IMPLTYPEFLAG_FDEFAULT},
@@ -146,7 +146,7 @@ class Probe final : public IProbe {
 class TypeInfoTest : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(ole::CreateTypeLib(Spec(), lib_.put()), S_OK);
+    ASSERT_EQ(ole::CreateTypeLib(Definition(), lib_.put()), S_OK);
     ASSERT_EQ(lib_->GetTypeInfoOfGuid(kIidProbe, info_.put()), S_OK);
   }
   HRESULT Call(DISPID id, WORD flags, std::vector<VARIANT> args_in_order, VARIANT* result = nullptr,
@@ -273,7 +273,7 @@ TEST_F(TypeInfoTest, ClassAndLibrary) {
   EXPECT_TRUE(found);
   EXPECT_EQ(std::u16string(buf), u"Twice") << "the library's spelling";
 
-  ole::TypeLibSpec broken = Spec();
+  ole::TypeLibDef broken = Definition();
   broken.coclasses[0].interfaces.push_back({kClsidProbe, 0});
   ComPtr<ITypeLib> none;
   EXPECT_EQ(ole::CreateTypeLib(broken, none.put()), E_INVALIDARG);

@@ -49,15 +49,15 @@ HKCR
 }
 )";
 
-ole::TypeLibSpec Library() {
-  using ole::MemberSpec;
-  using ole::ParamSpec;
-  ole::TypeLibSpec lib;
+ole::TypeLibDef Library() {
+  using ole::MemberDef;
+  using ole::ParamDef;
+  ole::TypeLibDef lib;
   lib.libid = kLibidCounter;
   lib.name = u"COUNTERLib";
   lib.doc = u"Ole Test Counter 1.0 Type Library";
   lib.help_file = u"counter.chm";
-  ole::InterfaceSpec counter;
+  ole::InterfaceDef counter;
   counter.iid = kIidCounter;
   counter.name = u"ICounter";
   counter.members = {
@@ -77,7 +77,7 @@ ole::TypeLibSpec Library() {
       {kDispFail, INVOKE_FUNC, u"Fail", {{u"Number", VT_I4}}, 104},
       {kDispData, INVOKE_PROPERTYPUT, u"Data", {{u"newVal", VT_VARIANT}}, 105},
   };
-  ole::InterfaceSpec events;
+  ole::InterfaceDef events;
   events.iid = kIidCounterEvents;
   events.name = u"_ICounterEvents";
   events.dual = false;
@@ -88,7 +88,7 @@ ole::TypeLibSpec Library() {
        {{u"Text", VT_BYREF | VT_BSTR}, {u"Count", VT_BYREF | VT_I2}}},
       {kEventTick, INVOKE_FUNC, u"Tick", {}},
   };
-  ole::CoclassSpec coclass;
+  ole::CoclassDef coclass;
   coclass.clsid = kClsidCounter;
   coclass.name = u"Counter";
   coclass.interfaces = {{kIidCounter, IMPLTYPEFLAG_FDEFAULT},
