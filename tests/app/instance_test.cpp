@@ -5,10 +5,12 @@
 #include <unistd.h>
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "support/bounded_wait.h"
 #include "window_test_support.h"
 
 namespace {
@@ -58,12 +60,14 @@ class Program {
   pid_t pid_ = -1;
 };
 
+// The log appears once the program has started; until then there is nothing to read.
 bool WaitForLog(const std::string& log, const std::string& text, int timeout_ms) {
-  for (int waited = 0; waited < timeout_ms; waited += 20) {
-    if (testsupport::ReadFile(log).find(text) != std::string::npos) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return false;
+  return testsupport::WaitUntil(
+      [&] {
+        return std::filesystem::exists(log) &&
+               testsupport::ReadBytes(log).find(text) != std::string::npos;
+      },
+      std::chrono::milliseconds(timeout_ms), {}, std::chrono::milliseconds(20));
 }
 
 TEST(PreviousInstance, SecondCopyIsRefusedAndAKilledCopyLeavesNoBlocker) {
@@ -75,16 +79,16 @@ TEST(PreviousInstance, SecondCopyIsRefusedAndAKilledCopyLeavesNoBlocker) {
 
   Program second(dir, dir + "/second.log");
   EXPECT_EQ(second.WaitExit(30000), 0);
-  EXPECT_EQ(testsupport::ReadFile(dir + "/second.log"),
+  EXPECT_EQ(testsupport::ReadBytes(dir + "/second.log"),
             "MsgBox\t64\tCorvane - Taluro Programmer\t"
             "An instance of this application is already running. G'Bye\n");
   EXPECT_TRUE(first.Running());
-  EXPECT_EQ(testsupport::ReadFile(dir + "/first.log"), shown);
+  EXPECT_EQ(testsupport::ReadBytes(dir + "/first.log"), shown);
 
   first.Kill(SIGKILL);
   Program third(dir, dir + "/third.log");
   EXPECT_TRUE(WaitForLog(dir + "/third.log", shown, 30000));
-  EXPECT_EQ(testsupport::ReadFile(dir + "/third.log"), shown);
+  EXPECT_EQ(testsupport::ReadBytes(dir + "/third.log"), shown);
   EXPECT_TRUE(third.Running());
 }
 
@@ -93,7 +97,7 @@ TEST(StartUp, MainWindowAppearsWithoutLoadingTheHtmlEngine) {
   Program program(dir, dir + "/program.log");
   ASSERT_TRUE(WaitForLog(dir + "/program.log", "Show\tfrm_FileCreate\n", 30000));
   const std::string maps =
-      testsupport::ReadFile("/proc/" + std::to_string(program.Pid()) + "/maps");
+      testsupport::ReadBytes("/proc/" + std::to_string(program.Pid()) + "/maps");
   ASSERT_NE(maps.find("libQt6Widgets"), std::string::npos);
   EXPECT_EQ(maps.find("WebEngine"), std::string::npos);
 }

@@ -89,7 +89,7 @@ class HostColours : public ::testing::Test {
  protected:
   void SetUp() override {
     page_ = testsupport::MakeTempDir("colours") + "/links.htm";
-    testsupport::WriteFile(page_,
+    testsupport::WriteBytes(page_,
                            "<html><body>"
                            "<a id='red' href='vbo:red'>r</a><a id='green' href='vbo:green'>g</a>"
                            "<a id='blue' href='vbo:blue'>b</a><a id='GREEN' href='VBO:GREEN'>G</a>"

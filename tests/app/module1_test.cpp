@@ -2,10 +2,10 @@
 
 #include <sys/stat.h>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "module1.h"
+#include "support/file_bytes.h"
+#include "support/scratch_dir.h"
 
 namespace fs = std::filesystem;
 using app::Module1::WriteIniValue;
@@ -14,24 +14,14 @@ namespace {
 
 class WriteIni : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/ini-test-XXXXXX";
-    dir_ = mkdtemp(tmpl);
-    file_ = dir_ + "/Debugger.ini";
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string Read() const {
-    std::ifstream in(file_, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
+  std::string Read() const { return fs::exists(file_) ? testsupport::ReadBytes(file_) : ""; }
   void Login(const std::string& user, const std::string& password, const std::string& address) {
     WriteIniValue(file_, "Startup", "UserName", user);
     WriteIniValue(file_, "Startup", "Password", password);
     WriteIniValue(file_, "Startup", "IPAddress", address);
   }
-  std::string dir_, file_;
+  testsupport::ScratchDir dir_{"ini-test"};
+  std::string file_ = dir_.File("Debugger.ini");
 };
 
 TEST_F(WriteIni, FirstWritesCreateThePrivateFileKeyByKey) {
@@ -52,8 +42,7 @@ TEST_F(WriteIni, SecondLoginReplacesValuesAndEmptyValueIsKept) {
 }
 
 TEST_F(WriteIni, OtherSectionsAndKeysSurvive) {
-  std::ofstream(file_, std::ios::binary)
-      << "[Window]\r\nLeft=10\r\n[Startup]\r\nTheme=dark\r\nUserName=x\r\n";
+  testsupport::WriteBytes(file_, "[Window]\r\nLeft=10\r\n[Startup]\r\nTheme=dark\r\nUserName=x\r\n");
   Login("u", "p", "h");
   EXPECT_EQ(Read(),
             "[Window]\r\nLeft=10\r\n[Startup]\r\nTheme=dark\r\nUserName=u\r\nPassword="
@@ -72,12 +61,12 @@ TEST_F(WriteIni, ValueTheCodePageCannotHoldIsNotWrittenAsQuestionMarks) {
 }
 
 TEST_F(WriteIni, MissingDirectoryChangesNothingAndReturns) {
-  const std::string missing = dir_ + "/gone/Debugger.ini";
+  const std::string missing = dir_.File("gone/Debugger.ini");
   WriteIniValue(missing, "Startup", "UserName", "u");
   WriteIniValue(missing, "Startup", "Password", "p");
   WriteIniValue(missing, "Startup", "IPAddress", "h");
-  EXPECT_FALSE(fs::exists(dir_ + "/gone"));
-  EXPECT_TRUE(fs::is_empty(dir_));
+  EXPECT_FALSE(fs::exists(dir_.File("gone")));
+  EXPECT_TRUE(fs::is_empty(dir_.path()));
 }
 
 }  // namespace

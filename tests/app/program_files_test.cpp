@@ -19,9 +19,9 @@
 namespace fs = std::filesystem;
 using app::frm_FileCreate;
 using forms::ScriptedDialogs;
-using testsupport::ReadFile;
+using testsupport::ReadBytes;
 using testsupport::WaitFor;
-using testsupport::WriteFile;
+using testsupport::WriteBytes;
 
 namespace {
 
@@ -85,13 +85,13 @@ class ProgramFiles : public ::testing::Test {
 };
 
 TEST_F(ProgramFiles, ReadShowsEveryValueAndCreateWritesItBack) {
-  WriteFile(ProgramPath(), std::string(kProgram) + "\r\n");
-  const std::string original = ReadFile(ProgramPath());
+  WriteBytes(ProgramPath(), std::string(kProgram) + "\r\n");
+  const std::string original = ReadBytes(ProgramPath());
   Read(ProgramPath());
   EXPECT_TRUE(dialogs_.Messages().empty());
   EXPECT_EQ(app::LastOpenedFilePath, ProgramPath());
   // The page reached the view as one line, as its template was read.
-  const std::string page = ReadFile(testsupport::AppDir() + "/Templates/Rx_Pgm.htm");
+  const std::string page = ReadBytes(testsupport::AppDir() + "/Templates/Rx_Pgm.htm");
   EXPECT_EQ(page.find('\n'), page.size() - 1);
   EXPECT_NE(page.find("P=new Array(1,0,1,2,3,87654321,"), std::string::npos);
   EXPECT_EQ(dialogs_.Calls().at(0).prompt, "Text Files(*.txt)|*.txt");
@@ -173,14 +173,14 @@ TEST_F(ProgramFiles, ReadShowsEveryValueAndCreateWritesItBack) {
             std::string("Mv900 Setup File Exists! Overwrite? ") + kFileName);
   EXPECT_EQ(dialogs_.Messages()[1].prompt,
             std::string("Program File created. File Name: ") + kFileName);
-  EXPECT_EQ(ReadFile(ProgramPath()), original);
+  EXPECT_EQ(ReadBytes(ProgramPath()), original);
   EXPECT_EQ(app::CurrentFileName, kFileName);
 
   // Two inputs changed in the page.
   ASSERT_TRUE(Main().wb->WriteForm("f", {{"MID1", "4712"}, {"D3", "1"}}));
   dialogs_.Answer(forms::vbYes);
   Main().cmd_CreateFile_Click();
-  EXPECT_EQ(ReadFile(ProgramPath()),
+  EXPECT_EQ(ReadBytes(ProgramPath()),
             "1,0,1,2,3,87654321,1,4712,12,7,3,1,2,3,4,5,42,13,45,60,"
             "6,5,9,10,17,20,-1,0,7,15,-1,0,-1,0,-1,0,0,0,8,30,12,0,22,55,4,"
             "1,2,1,1,2,3,1,5,1,3,1,2,7,10,0,"
@@ -193,7 +193,7 @@ TEST_F(ProgramFiles, AHostileFieldIsShownAsTextAndDoesNotRun) {
   hostile.replace(hostile.find(",4711,"), 6, ",1);document.title='owned';(1,");
   hostile.replace(hostile.find("01/02/2027 00:00"), 16, "</script><b id=x>");
   hostile.replace(hostile.find("12/31/2026 23:00"), 16, "e");  // back within 252 characters
-  WriteFile(ProgramPath(), hostile);
+  WriteBytes(ProgramPath(), hostile);
   Read(ProgramPath());
   ASSERT_TRUE(dialogs_.Messages().empty()) << dialogs_.Messages()[0].prompt;
   EXPECT_EQ(Js("document.title"), "Mv900 meter program");
@@ -205,7 +205,7 @@ TEST_F(ProgramFiles, AHostileFieldIsShownAsTextAndDoesNotRun) {
 
 TEST_F(ProgramFiles, NoWriteWithoutTheProgramForm) {
   const std::string other = testsupport::MakeTempDir("other") + "/other.htm";
-  WriteFile(other,
+  WriteBytes(other,
             "<html><body><form name='g'><input name='MS' value='12345678'></form></body></html>");
   for (const std::string& target : {std::string("about:blank"), other}) {
     bool loaded = false;
@@ -226,7 +226,7 @@ TEST_F(ProgramFiles, NoWriteWithoutTheProgramForm) {
 }
 
 TEST_F(ProgramFiles, OverwriteAnsweredNoKeepsTheFileAndStillNamesIt) {
-  WriteFile(ProgramPath(), kProgram);
+  WriteBytes(ProgramPath(), kProgram);
   Read(ProgramPath());
   ASSERT_TRUE(Main().wb->WriteForm("f", {{"MID1", "9"}}));
   dialogs_.Clear();
@@ -235,7 +235,7 @@ TEST_F(ProgramFiles, OverwriteAnsweredNoKeepsTheFileAndStillNamesIt) {
   ASSERT_EQ(dialogs_.Messages().size(), 1u);
   EXPECT_EQ(dialogs_.Messages()[0].buttons, forms::vbYesNo);
   EXPECT_EQ(dialogs_.Messages()[0].title, "Mv900 File Programmer");
-  EXPECT_EQ(ReadFile(ProgramPath()), kProgram);
+  EXPECT_EQ(ReadBytes(ProgramPath()), kProgram);
   EXPECT_EQ(app::CurrentFileName, kFileName);
 
   // A check that fails leaves the current file name alone.
@@ -261,24 +261,24 @@ TEST_F(ProgramFiles, CancelledDialogLeavesThePathEmptyAndTheDirectoryChanged) {
 }
 
 TEST_F(ProgramFiles, ARefusedFileLeavesThePageAsItWas) {
-  WriteFile(ProgramPath(), kProgram);
+  WriteBytes(ProgramPath(), kProgram);
   Read(ProgramPath());
-  const std::string page = ReadFile(testsupport::AppDir() + "/Templates/Rx_Pgm.htm");
+  const std::string page = ReadBytes(testsupport::AppDir() + "/Templates/Rx_Pgm.htm");
   const std::string short_file = ProgramDir() + "/short.txt";
-  WriteFile(short_file, "1,2,3*");
+  WriteBytes(short_file, "1,2,3*");
   dialogs_.Answer(short_file);
   Main().cmd_ReadRaw_Click();
   ASSERT_EQ(dialogs_.Messages().size(), 1u);
   EXPECT_EQ(dialogs_.Messages()[0].prompt, "Invalid raw File size. Exiting... Length is: 6");
-  EXPECT_EQ(ReadFile(testsupport::AppDir() + "/Templates/Rx_Pgm.htm"), page);
+  EXPECT_EQ(ReadBytes(testsupport::AppDir() + "/Templates/Rx_Pgm.htm"), page);
   EXPECT_EQ(Shown().at("MS"), "87654321");
 }
 
 TEST_F(ProgramFiles, TextHelpersOfTheMainWindow) {
   const std::string path = ProgramDir() + "/helper.txt";
   EXPECT_TRUE(Main().Write_String_To_File("a,b", path));
-  EXPECT_EQ(ReadFile(path), "a,b\r\n");
-  WriteFile(path, "one\r\ntwo\nthree");
+  EXPECT_EQ(ReadBytes(path), "a,b\r\n");
+  WriteBytes(path, "one\r\ntwo\nthree");
   EXPECT_EQ(Main().fnc_FileToString(path), "onetwothree");
   EXPECT_THROW(Main().fnc_FileToString(ProgramDir() + "/none.txt"), forms::RuntimeError);
   EXPECT_FALSE(Main().Write_String_To_File("a", ""));

@@ -36,6 +36,6 @@ int main(int argc, char** argv) {
   int rc = RUN_ALL_TESTS();
   // Pages go before the WebEngine profile they use.
   forms::DefaultInstance<app::frm_FileCreate>::Unload();
-  std::filesystem::remove_all(std::filesystem::path(testsupport::AppDir()).parent_path());
+  testsupport::RemoveScratch();
   return rc;
 }

@@ -1,31 +1,27 @@
 #include "window_test_support.h"
 
 #include <unistd.h>
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
+#include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <memory>
 
 #include "forms/do_events.h"
+#include "support/bounded_wait.h"
+#include "support/scratch_dir.h"
 
 namespace fs = std::filesystem;
 
 namespace testsupport {
 namespace {
-std::string Root() {
-  static const std::string root = [] {
-    char tmpl[] = "/tmp/debugger-tests-XXXXXX";
-    return std::string(mkdtemp(tmpl));
-  }();
-  return root;
+std::unique_ptr<ScratchDir>& Scratch() {
+  static auto scratch = std::make_unique<ScratchDir>("debugger-tests");
+  return scratch;
 }
 }  // namespace
 
 const std::string& AppDir() {
   static const std::string dir = [] {
-    std::string d = Root() + "/app";
+    std::string d = Scratch()->File("app");
     fs::create_directories(d + "/Program_Files");
     fs::create_directories(d + "/Templates");
     return d;
@@ -34,32 +30,15 @@ const std::string& AppDir() {
 }
 
 std::string MakeTempDir(const std::string& name) {
-  std::string d = Root() + "/" + name;
-  fs::remove_all(d);
-  fs::create_directories(d);
-  return d;
+  return Scratch()->Sub(name);
+}
+
+void RemoveScratch() {
+  Scratch().reset();
 }
 
 bool WaitFor(const std::function<bool()>& done, int timeout_ms) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > timeout_ms) return false;
-    forms::DoEvents();
-    QThread::msleep(5);
-  }
-  return true;
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
+  return WaitUntil(done, std::chrono::milliseconds(timeout_ms), [] { forms::DoEvents(); });
 }
 
 int& EndCalls() {

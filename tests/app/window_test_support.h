@@ -1,21 +1,23 @@
-// Shared pieces of the window tests: a scratch application directory, bounded waits.
+// Shared pieces of the window tests: the scratch application directory, and waits that let
+// Qt events and the window-message queue run.
 #pragma once
 
 #include <functional>
 #include <string>
 
+#include "support/file_bytes.h"
+
 namespace testsupport {
 
 // The scratch application directory the tests run on (with Program_Files and Templates).
 const std::string& AppDir();
-// A fresh empty directory under the scratch root.
+// A fresh empty directory under the run's scratch directory.
 std::string MakeTempDir(const std::string& name);
+// Removes the run's scratch directory; the last thing the window-test main does.
+void RemoveScratch();
 
 // Lets events run until `done` holds or `timeout_ms` passes; returns `done()`.
 bool WaitFor(const std::function<bool()>& done, int timeout_ms = 15000);
-
-void WriteFile(const std::string& path, const std::string& bytes);
-std::string ReadFile(const std::string& path);
 
 // How often the program asked to end its run (the test binary goes on instead).
 int& EndCalls();

@@ -291,7 +291,7 @@ TEST_F(NWSetupWindow, NumberChecks) {
   ExpectRefusal({{"txt_CTRatio", "0"}}, "CT Ratio cannot be less than 1.");
   Set({{"txt_CTRatio", " 5 "}});
   EXPECT_EQ(Create().prompt, "Network Setup File created. File Name: setup_1000000000000000.txt");
-  EXPECT_EQ(testsupport::ReadFile(ProgramFiles() + "setup_1000000000000000.txt"),
+  EXPECT_EQ(testsupport::ReadBytes(ProgramFiles() + "setup_1000000000000000.txt"),
             "E,0,7,0,0,0,0,1,00,00,1,1,0,0,1,0,1,5,1,0100,1,1,0,,,,,,,,,,,,,,,,,,\r\n");
   EXPECT_EQ(Text("txt_CTRatio"), " 5 ");  // a create changes no control
 }
@@ -371,11 +371,11 @@ TEST_F(NWSetupWindow, CreatesTheExampleFileAndAsksBeforeOverwriting) {
   EXPECT_EQ(shown.prompt, "Network Setup File created. File Name: setup_1000000000000000.txt");
   EXPECT_EQ(shown.title, "Mv900 File Programmer");
   EXPECT_EQ(shown.buttons, forms::vbOKOnly);
-  EXPECT_EQ(testsupport::ReadFile(path), std::string(kExampleLine) + "\r\n");
+  EXPECT_EQ(testsupport::ReadBytes(path), std::string(kExampleLine) + "\r\n");
   EXPECT_EQ(app::CurrentFileName, "setup_1000000000000000.txt");
   EXPECT_EQ(w->NWFields.at(19), "0100");
 
-  testsupport::WriteFile(path, "old bytes");
+  testsupport::WriteBytes(path, "old bytes");
   dialogs.Clear();
   dialogs.Answer(forms::vbNo);
   Find<QPushButton>("cmd_Create_NW_File")->click();
@@ -384,13 +384,13 @@ TEST_F(NWSetupWindow, CreatesTheExampleFileAndAsksBeforeOverwriting) {
             "Network Setup File Exists! Overwrite? setup_1000000000000000.txt");
   EXPECT_EQ(dialogs.Messages()[0].buttons, forms::vbYesNo);
   EXPECT_EQ(dialogs.Messages()[0].title, "Mv900 File Programmer");
-  EXPECT_EQ(testsupport::ReadFile(path), "old bytes");
+  EXPECT_EQ(testsupport::ReadBytes(path), "old bytes");
 
   dialogs.Clear();
   dialogs.Answer(forms::vbYes);
   Find<QPushButton>("cmd_Create_NW_File")->click();
   ASSERT_EQ(dialogs.Messages().size(), 2u);
-  EXPECT_EQ(testsupport::ReadFile(path), std::string(kExampleLine) + "\r\n");
+  EXPECT_EQ(testsupport::ReadBytes(path), std::string(kExampleLine) + "\r\n");
 }
 
 TEST_F(NWSetupWindow, LoadThenCreateWritesTheSameLineUnderTheSameName) {
@@ -399,7 +399,7 @@ TEST_F(NWSetupWindow, LoadThenCreateWritesTheSameLineUnderTheSameName) {
       "office@10.1.2.9,10.1.2.8,10.1.2.9,meter17,s3cret,plant.example.com,10.1.2.3,meter user,"
       "p@ss word,10.1.2.50,255.255.255.0,10.1.2.1,10.1.2.6,10.1.2.7,10.1.2.4,10.1.2.5,";
   const std::string path = ProgramFiles() + "setup_1234567890123456.txt";
-  testsupport::WriteFile(path, line + "\r\n");
+  testsupport::WriteBytes(path, line + "\r\n");
   EXPECT_TRUE(Load(path).empty());
   EXPECT_EQ(dialogs.Calls().at(0).prompt, "Text Files(*.txt)|*.txt");
   EXPECT_EQ(fs::current_path(), fs::path(ProgramFiles()).parent_path());
@@ -409,7 +409,7 @@ TEST_F(NWSetupWindow, LoadThenCreateWritesTheSameLineUnderTheSameName) {
   EXPECT_EQ(Find<QComboBox>("cmb_SNTP_UTC_Offset")->currentIndex(), 20);
   EXPECT_TRUE(Day(4)->isChecked());
 
-  testsupport::WriteFile(path, "replaced");
+  testsupport::WriteBytes(path, "replaced");
   dialogs.Clear();
   dialogs.Answer(forms::vbYes);
   Find<QPushButton>("cmd_Create_NW_File")->click();
@@ -418,13 +418,13 @@ TEST_F(NWSetupWindow, LoadThenCreateWritesTheSameLineUnderTheSameName) {
             "Network Setup File Exists! Overwrite? setup_1234567890123456.txt");
   EXPECT_EQ(dialogs.Messages()[1].prompt,
             "Network Setup File created. File Name: setup_1234567890123456.txt");
-  EXPECT_EQ(testsupport::ReadFile(path), line + "\r\n");
+  EXPECT_EQ(testsupport::ReadBytes(path), line + "\r\n");
 }
 
 TEST_F(NWSetupWindow, RefusedOrCancelledLoadsLeaveTheWindowAsItWas) {
   Set({{"txt_FTPUsername", "kept"}});
   const std::string path = ProgramFiles() + "setup_2000000000000000.txt";
-  testsupport::WriteFile(path, std::string(kExampleLine) + ",");
+  testsupport::WriteBytes(path, std::string(kExampleLine) + ",");
   auto shown = Load(path);
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].prompt, "Invalid Network Parameters File size!");
@@ -448,7 +448,7 @@ TEST_F(NWSetupWindow, BadFieldStopsTheLoadThere) {
   std::string line = kExampleLine;
   line.replace(line.find(",00,00,"), 7, ",24,00,");  // hour 24 in field 8
   const std::string path = ProgramFiles() + "setup_1000000000000000.txt";
-  testsupport::WriteFile(path, line + "\r\n");
+  testsupport::WriteBytes(path, line + "\r\n");
   const auto shown = Load(path);
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].prompt,
@@ -481,8 +481,8 @@ TEST(MainWindowFiles, WriterReportsItsOwnFailures) {
 
   const std::string file = ProgramFiles() + "lines.txt";
   EXPECT_TRUE(Main().Write_String_To_File("caf\xc3\xa9,", file));
-  EXPECT_EQ(testsupport::ReadFile(file), "caf\xe9,\r\n");
-  testsupport::WriteFile(file, "a,\r\nb,\nc\r");
+  EXPECT_EQ(testsupport::ReadBytes(file), "caf\xe9,\r\n");
+  testsupport::WriteBytes(file, "a,\r\nb,\nc\r");
   EXPECT_EQ(Main().fnc_FileToString(file), "a,b,c");
   fs::remove(file);
 }

@@ -4,45 +4,31 @@
 #pragma once
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 
 #include "network/nw_fields.h"
 #include "network/nw_setup_state.h"
+#include "support/file_bytes.h"
+#include "support/scratch_dir.h"
 
 namespace nwtest {
 
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
+
+// An application directory with an empty Program_Files.
 class AppDir {
  public:
-  AppDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "nwsetup.XXXXXX").string();
-    root_ = mkdtemp(tmpl.data());
-    std::filesystem::create_directory(root_ / "Program_Files");
-  }
-  ~AppDir() { std::filesystem::remove_all(root_); }
-  AppDir(const AppDir&) = delete;
-  AppDir& operator=(const AppDir&) = delete;
-
-  std::string app_path() const { return root_.string() + "/"; }
+  AppDir() { dir_.Sub("Program_Files"); }
+  std::string app_path() const { return dir_.path() + "/"; }
   std::string program_file(const std::string& name) const {
-    return (root_ / "Program_Files" / name).string();
+    return dir_.File("Program_Files/" + name);
   }
 
  private:
-  std::filesystem::path root_;
+  testsupport::ScratchDir dir_{"nwsetup"};
 };
-
-inline std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
 
 // What the main window's whole-file reader gives for an ASCII file: its lines joined. The
 // window tests load through the real one.

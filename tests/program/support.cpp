@@ -1,32 +1,6 @@
 #include "support.h"
 
-#include <algorithm>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
-namespace fs = std::filesystem;
-
 namespace testsupport {
-
-ScratchDir::ScratchDir() {
-  std::string tmpl = (fs::temp_directory_path() / "program-test-XXXXXX").string();
-  path_ = mkdtemp(tmpl.data());
-}
-
-ScratchDir::~ScratchDir() {
-  std::error_code ec;
-  fs::remove_all(path_, ec);
-}
-
-std::vector<std::string> ScratchDir::List(const std::string& sub) const {
-  std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(sub.empty() ? path_ : path_ + "/" + sub))
-    names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 program::ShowMessage Boxes::Show() {
   return [this](const program::Message& m) {
@@ -38,17 +12,6 @@ program::ShowMessage Boxes::Show() {
     }
     return (m.buttons & 0xF) == program::kYesNo ? int{program::kYes} : int{program::kOK};
   };
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
 }
 
 program::FormValues ValidForm() {

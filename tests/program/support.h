@@ -1,5 +1,5 @@
-// Shared pieces of the program file tests: a scratch directory, a recorder for the boxes the
-// logic shows, and a program form that passes every check.
+// Shared pieces of the program file tests: a recorder for the boxes the logic shows, and a
+// program form that passes every check.
 #pragma once
 
 #include <deque>
@@ -8,22 +8,10 @@
 
 #include "program/message.h"
 #include "program/program_form.h"
+#include "support/file_bytes.h"
+#include "support/scratch_dir.h"
 
 namespace testsupport {
-
-class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  const std::string& path() const { return path_; }
-  // Names under the directory, sorted (hidden ones included).
-  std::vector<std::string> List(const std::string& sub = "") const;
-
- private:
-  std::string path_;
-};
 
 // Records every box and answers from a script (the default button when it runs out).
 class Boxes {
@@ -35,9 +23,6 @@ class Boxes {
  private:
   std::deque<int> answers_;
 };
-
-void WriteBytes(const std::string& path, const std::string& bytes);
-std::string ReadBytes(const std::string& path);
 
 // Schedule 1 uses three tiers, PDST and PTOU on, re = 5 with ten date items.
 program::FormValues ValidForm();

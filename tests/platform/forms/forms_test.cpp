@@ -86,7 +86,7 @@ TEST(DefaultInstanceTest, CreatedOnFirstReferenceAndFreshAfterUnload) {
 TEST(AnsiTextFile, RoundTripInTheCodePageAndErrorsByNumber) {
   const std::string dir = testsupport::MakeTempDir("textfiles");
   forms::WriteAnsiTextFile(dir + "/a.txt", "Caf\xc3\xa9,1\r\n");
-  EXPECT_EQ(testsupport::ReadFile(dir + "/a.txt"), "Caf\xe9,1\r\n");
+  EXPECT_EQ(testsupport::ReadBytes(dir + "/a.txt"), "Caf\xe9,1\r\n");
   EXPECT_EQ(forms::ReadAnsiTextFile(dir + "/a.txt"), "Caf\xc3\xa9,1\r\n");
   try {
     forms::ReadAnsiTextFile(dir + "/missing.txt");
@@ -102,7 +102,7 @@ TEST(AnsiTextFile, RoundTripInTheCodePageAndErrorsByNumber) {
   }
   // Unmappable text is refused and the old file stays.
   EXPECT_THROW(forms::WriteAnsiTextFile(dir + "/a.txt", "\xe4\xb8\xad"), forms::RuntimeError);
-  EXPECT_EQ(testsupport::ReadFile(dir + "/a.txt"), "Caf\xe9,1\r\n");
+  EXPECT_EQ(testsupport::ReadBytes(dir + "/a.txt"), "Caf\xe9,1\r\n");
 }
 
 class WebForm : public ::testing::Test {
@@ -113,7 +113,7 @@ class WebForm : public ::testing::Test {
   }
   void TearDown() override { delete browser_; }
   void Show(const std::string& html) {
-    testsupport::WriteFile(dir_ + "/page.htm", html);
+    testsupport::WriteBytes(dir_ + "/page.htm", html);
     bool loaded = false;
     QObject::connect(browser_, &forms::WebBrowser::DocumentComplete,
                      [&](const QString&, bool ok) { loaded = ok; });
@@ -161,7 +161,7 @@ TEST_F(WebForm, ReadsAndWritesEveryKindOfInput) {
 
 TEST_F(WebForm, BeforeNavigateCanCancel) {
   Show("<html><body><a id='l' href='other.htm'>x</a></body></html>");
-  testsupport::WriteFile(dir_ + "/other.htm", "<html><body>other</body></html>");
+  testsupport::WriteBytes(dir_ + "/other.htm", "<html><body>other</body></html>");
   std::vector<std::string> seen;
   browser_->BeforeNavigate = [&](const std::string& url, bool& cancel) {
     seen.push_back(url);
