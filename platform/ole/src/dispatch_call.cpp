@@ -105,8 +105,9 @@ HRESULT InvokeVtable(void* instance, const MemberView& m, WORD flags, DISPPARAMS
       if (a.own) VariantClear(&a.owned);
     }
   };
+  // Zeroed, so a callee that fails before writing its result leaves nothing to free.
   VARIANT out;
-  VariantInit(&out);
+  std::memset(&out, 0, sizeof out);
 
   for (size_t i = 0; i < defs.size() && SUCCEEDED(hr); ++i) {
     const ParamDef& p = defs[i];
@@ -182,7 +183,8 @@ HRESULT InvokeVtable(void* instance, const MemberView& m, WORD flags, DISPPARAMS
   cleanup();
 
   if (FAILED(hr)) {
-    VariantClear(&out);
+    // A failing callee owns nothing in the result slot: what it may have left there is
+    // neither freed nor passed on.
     if (!excep) return hr;
     FillException(hr, excep);
     return DISP_E_EXCEPTION;

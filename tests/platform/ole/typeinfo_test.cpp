@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 
 #include "ole/com_ptr.h"
@@ -108,6 +109,7 @@ class Probe final : public IProbe {
     return S_OK;
   }
   STDMETHODIMP get_Text(BSTR* pVal) override {
+    if (refuse != S_OK) return refuse;  // leaves *pVal as it found it
     *pVal = SysAllocStringLen(text, SysStringLen(text));
     return S_OK;
   }
@@ -126,6 +128,7 @@ class Probe final : public IProbe {
   }
 
   STDMETHODIMP get_Blob(VARIANT* pVal) override {
+    if (refuse != S_OK) return refuse;
     pVal->vt = VT_ARRAY | VT_UI1;
     pVal->parray = SafeArrayCreateVector(VT_UI1, 0, 2);
     static_cast<BYTE*>(pVal->parray->pvData)[1] = 0xAB;
@@ -141,7 +144,16 @@ class Probe final : public IProbe {
   BSTR text = nullptr;
   VARTYPE opt_type = 0;
   SCODE opt_code = 0;
+  HRESULT refuse = S_OK;  // what the getters answer, when not S_OK
 };
+
+// Fills the stack beneath the caller with a pattern, so that a value read before it was ever
+// written is a wild pointer rather than whatever an earlier call left there.
+[[gnu::noinline]] void DirtyStack() {
+  unsigned char pad[32768];
+  std::memset(pad, 0xA5, sizeof pad);
+  asm volatile("" : : "r"(pad) : "memory");
+}
 
 class TypeInfoTest : public testing::Test {
  protected:
@@ -150,13 +162,13 @@ class TypeInfoTest : public testing::Test {
     ASSERT_EQ(lib_->GetTypeInfoOfGuid(kIidProbe, info_.put()), S_OK);
   }
   HRESULT Call(DISPID id, WORD flags, std::vector<VARIANT> args_in_order, VARIANT* result = nullptr,
-               UINT* arg_err = nullptr, bool named_put = false) {
+               UINT* arg_err = nullptr, bool named_put = false, EXCEPINFO* excep = nullptr) {
     std::vector<VARIANT> reversed(args_in_order.rbegin(), args_in_order.rend());
     DISPID put = DISPID_PROPERTYPUT;
     DISPPARAMS params{reversed.data(), named_put ? &put : nullptr,
                       static_cast<UINT>(reversed.size()), named_put ? 1u : 0u};
     return DispInvoke(static_cast<IProbe*>(&probe_), info_.get(), id, flags, &params, result,
-                      nullptr, arg_err);
+                      excep, arg_err);
   }
   static VARIANT I4(LONG v) {
     VARIANT x;
@@ -353,6 +365,36 @@ TEST_F(TypeInfoTest, PropertiesAndReferences) {
   EXPECT_EQ(DispInvoke(static_cast<IProbe*>(&probe_), info_.get(), 3, DISPATCH_METHOD, &params,
                        nullptr, nullptr, nullptr),
             DISP_E_NONAMEDARGS);
+}
+
+TEST_F(TypeInfoTest, RefusedGetterLeavesNothingToFree) {
+  const VARIANT untouched = I4(-1);
+  const struct {
+    DISPID id;
+    HRESULT refusal;
+    bool with_excep;
+  } cases[] = {
+      {2, E_ACCESSDENIED, false},           {2, E_ACCESSDENIED, true},
+      {2, E_POINTER, true},                 {5, E_FAIL, false},
+      {5, CTL_E_ILLEGALFUNCTIONCALL, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "member " << c.id << " refusal " << std::hex << c.refusal);
+    probe_.refuse = c.refusal;
+    VARIANT result = untouched;
+    EXCEPINFO excep;
+    std::memset(&excep, 0xEE, sizeof excep);
+    DirtyStack();
+    const HRESULT hr = Call(c.id, DISPATCH_PROPERTYGET, {}, &result, nullptr, false,
+                            c.with_excep ? &excep : nullptr);
+    EXPECT_EQ(hr, c.with_excep ? DISP_E_EXCEPTION : c.refusal);
+    if (c.with_excep) {
+      EXPECT_EQ(excep.scode, c.refusal);
+    }
+    EXPECT_EQ(result.vt, untouched.vt) << "a refused get leaves the caller's result alone";
+    EXPECT_EQ(result.lVal, untouched.lVal);
+    EXPECT_EQ(Call(c.id, DISPATCH_PROPERTYGET, {}), c.refusal) << "and needs no result slot";
+  }
 }
 
 TEST_F(TypeInfoTest, RegisterAndUnregisterTheLibrary) {
