@@ -169,8 +169,10 @@ void Queue::Harvest(int timeout_ms) {
   {
     std::lock_guard lock(mu_);
     for (int i = 0; i < n; ++i) {
-      if (events[i].data.u64 == kWakeTag) continue;
-      auto it = watches_.find(events[i].data.u64);
+      // epoll_event is packed on x86-64: the tag is copied out rather than bound unaligned.
+      const uint64_t tag = events[i].data.u64;
+      if (tag == kWakeTag) continue;
+      auto it = watches_.find(tag);
       if (it == watches_.end()) continue;
       ready.push_back({it->second.proc, it->second.context, events[i].events});
     }
