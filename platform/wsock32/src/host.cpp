@@ -2,7 +2,9 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <linux/errqueue.h>
 #include <netinet/in.h>
+#include <netinet/ip_icmp.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -91,11 +93,87 @@ Io Name(int (*get)(int, sockaddr*, socklen_t*), int fd, Addr* a) {
   return {0, 0};
 }
 
-// Errors that an ICMP message sets on a datagram socket; each has an error queue entry.
+// The numbers Linux gives ICMP errors on a socket with IP_RECVERR (icmp_err_convert, and
+// EHOSTUNREACH for time exceeded, EPROTO for a parameter problem). Only a port unreachable
+// (ECONNREFUSED) means something to Winsock; it says nothing of the others on a datagram socket.
 bool FromIcmp(int err) {
-  return err == ECONNREFUSED || err == EHOSTUNREACH || err == ENETUNREACH || err == EHOSTDOWN ||
-         err == EPROTO || err == EMSGSIZE || err == ETIMEDOUT;
+  switch (err) {
+    case ECONNREFUSED:
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+    case EHOSTDOWN:
+    case ENONET:
+    case ENOPROTOOPT:
+    case EOPNOTSUPP:
+    case EACCES:
+    case EMSGSIZE:
+    case EPROTO:
+      return true;
+    default:
+      return false;
+  }
 }
+
+enum class Queued {
+  kNothing,
+  kPortUnreachable,
+  kOtherIcmp,  // unreachable host or net, TTL exceeded, fragmentation needed, ...
+  kLocal,      // the kernel's own report of a send it refused (a datagram too long)
+};
+
+// Takes the oldest entry off the socket's error queue. Linux keeps the socket's pending error
+// in step with the queue, so the entry is the cause of the call that just failed.
+Queued TakeQueuedError(int fd) {
+  std::array<char, 512> control{};
+  std::array<char, 64> data{};
+  iovec iov{data.data(), data.size()};
+  msghdr msg{};
+  msg.msg_iov = &iov;
+  msg.msg_iovlen = 1;
+  msg.msg_control = control.data();
+  msg.msg_controllen = control.size();
+  if (recvmsg(fd, &msg, MSG_ERRQUEUE | MSG_DONTWAIT) < 0) return Queued::kNothing;
+  for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
+    if (c->cmsg_level != IPPROTO_IP || c->cmsg_type != IP_RECVERR) continue;
+    sock_extended_err e{};
+    std::memcpy(&e, CMSG_DATA(c), sizeof e);
+    if (e.ee_origin != SO_EE_ORIGIN_ICMP) return Queued::kLocal;
+    return e.ee_type == ICMP_DEST_UNREACH && e.ee_code == ICMP_PORT_UNREACH
+               ? Queued::kPortUnreachable
+               : Queued::kOtherIcmp;
+  }
+  return Queued::kLocal;
+}
+
+// A failed call of a datagram socket, seen as Winsock would: the WSA error to report, 0 for an
+// ICMP error Winsock does not report (the call is made again). `sending` tells a refused send,
+// whose own failure the kernel also queues, from an error left for the socket.
+int DatagramFailure(int fd, int err, bool sending, bool* port_unreachable) {
+  *port_unreachable = false;
+  if (err == EAGAIN || err == EWOULDBLOCK || err == EINTR) return ErrorFromErrno(err);
+  switch (TakeQueuedError(fd)) {
+    case Queued::kPortUnreachable:
+      *port_unreachable = true;
+      return WSAECONNRESET;
+    case Queued::kOtherIcmp:
+      return 0;
+    case Queued::kLocal:
+      // On a receive it is a refused send's leftover, already reported to the sender.
+      return sending ? ErrorFromErrno(err) : 0;
+    case Queued::kNothing:
+      break;
+  }
+  // The queue was full when the ICMP message came: only the number is left to go by.
+  if (err == ECONNREFUSED) {
+    *port_unreachable = true;
+    return WSAECONNRESET;
+  }
+  return !sending && FromIcmp(err) ? 0 : ErrorFromErrno(err);
+}
+
+// The error queue is bounded by the receive buffer; this bounds the work of one call even
+// while ICMP messages keep coming.
+constexpr int kMaxIgnoredErrors = 256;
 
 }  // namespace
 
@@ -159,51 +237,55 @@ Io PeerName(int fd, Addr* a) {
 }
 
 Io Receive(int fd, void* buf, std::size_t len, int flags, Addr* from, bool datagram) {
-  sockaddr_in sa{};
-  iovec iov{buf, len};
-  msghdr msg{};
-  msg.msg_name = &sa;
-  msg.msg_namelen = sizeof sa;
-  msg.msg_iov = &iov;
-  msg.msg_iovlen = 1;
-  // MSG_TRUNC makes a datagram socket tell the datagram's real length; on a stream it would
-  // discard data.
-  ssize_t n = recvmsg(fd, &msg, flags | MSG_DONTWAIT | (datagram ? MSG_TRUNC : 0));
-  if (n < 0) {
-    int err = errno;
-    if (datagram && FromIcmp(err)) {
-      DropQueuedError(fd);
+  for (int ignored = 0; ignored < kMaxIgnoredErrors; ++ignored) {
+    sockaddr_in sa{};
+    iovec iov{buf, len};
+    msghdr msg{};
+    msg.msg_name = &sa;
+    msg.msg_namelen = sizeof sa;
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    // MSG_TRUNC makes a datagram socket tell the datagram's real length; on a stream it would
+    // discard data.
+    ssize_t n = recvmsg(fd, &msg, flags | MSG_DONTWAIT | (datagram ? MSG_TRUNC : 0));
+    if (n < 0) {
+      const int err = errno;
+      if (!datagram) return {-1, ErrorFromErrno(err)};
+      bool port_unreachable = false;
       // Winsock says "reset" for a port-unreachable reply, whatever the socket's state.
-      return {-1, err == ECONNREFUSED ? WSAECONNRESET : ErrorFromErrno(err)};
+      if (int code = DatagramFailure(fd, err, false, &port_unreachable)) return {-1, code};
+      continue;
     }
-    return {-1, ErrorFromErrno(err)};
+    if (from != nullptr && msg.msg_namelen >= sizeof sa) *from = FromHost(sa);
+    if (datagram && static_cast<std::size_t>(n) > len) {
+      return {static_cast<long>(len), WSAEMSGSIZE};
+    }
+    return {static_cast<long>(n), 0};
   }
-  if (from != nullptr && msg.msg_namelen >= sizeof sa) *from = FromHost(sa);
-  if (datagram && static_cast<std::size_t>(n) > len) {
-    return {static_cast<long>(len), WSAEMSGSIZE};
-  }
-  return {static_cast<long>(n), 0};
+  return {-1, WSAEWOULDBLOCK};
 }
 
-Io Send(int fd, const void* buf, std::size_t len, int flags, const Addr* to) {
+Io Send(int fd, const void* buf, std::size_t len, int flags, const Addr* to, bool datagram,
+        int* owed_resets) {
   sockaddr_in sa{};
   if (to != nullptr) sa = ToHost(*to);
-  ssize_t n = sendto(fd, buf, len, flags | MSG_DONTWAIT | MSG_NOSIGNAL,
-                     to != nullptr ? reinterpret_cast<sockaddr*>(&sa) : nullptr,
-                     to != nullptr ? sizeof sa : 0);
-  return Result(n);
-}
-
-void DropQueuedError(int fd) {
-  std::array<char, 512> control{};
-  std::array<char, 64> data{};
-  iovec iov{data.data(), data.size()};
-  msghdr msg{};
-  msg.msg_iov = &iov;
-  msg.msg_iovlen = 1;
-  msg.msg_control = control.data();
-  msg.msg_controllen = control.size();
-  recvmsg(fd, &msg, MSG_ERRQUEUE | MSG_DONTWAIT);
+  for (int ignored = 0; ignored < kMaxIgnoredErrors; ++ignored) {
+    ssize_t n = sendto(fd, buf, len, flags | MSG_DONTWAIT | MSG_NOSIGNAL,
+                       to != nullptr ? reinterpret_cast<sockaddr*>(&sa) : nullptr,
+                       to != nullptr ? sizeof sa : 0);
+    if (n >= 0) return {n, 0};
+    const int err = errno;
+    if (!datagram) return {-1, ErrorFromErrno(err)};
+    bool port_unreachable = false;
+    const int code = DatagramFailure(fd, err, true, &port_unreachable);
+    if (port_unreachable) {
+      // The error belongs to an earlier datagram: owed to the next receive, and this one goes.
+      ++*owed_resets;
+      continue;
+    }
+    if (code != 0) return {-1, code};
+  }
+  return {-1, WSAEWOULDBLOCK};
 }
 
 Io ReadableBytes(int fd) {

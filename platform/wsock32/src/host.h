@@ -34,18 +34,22 @@ Io Shutdown(int fd, int how);
 Io LocalName(int fd, Addr* a);
 Io PeerName(int fd, Addr* a);
 // A datagram longer than `len` fills the buffer, is consumed and gives WSAEMSGSIZE (value = len).
-// For a datagram socket an ICMP error the kernel reports is taken off its error queue.
+// On a datagram socket the only ICMP error reported is a port unreachable, as WSAECONNRESET;
+// the others are taken off the error queue and the receive goes on, as on Winsock.
 Io Receive(int fd, void* buf, std::size_t len, int flags, Addr* from, bool datagram);
-Io Send(int fd, const void* buf, std::size_t len, int flags, const Addr* to);
-// Takes one entry off the socket's error queue, keeping it in step with the errors reported.
-void DropQueuedError(int fd);
+// On a datagram socket an ICMP error left from an earlier datagram does not stop this one: it
+// is taken off the queue and the datagram sent; `owed_resets` counts the port-unreachable
+// errors so taken, which Winsock still reports on a later receive.
+Io Send(int fd, const void* buf, std::size_t len, int flags, const Addr* to, bool datagram,
+        int* owed_resets);
 Io ReadableBytes(int fd);
 Io AtOobMark(int fd);
 Io PendingError(int fd);  // SO_ERROR, as a WSA number
 
 // Socket options by their Windows Sockets 1.1 level and number, converted to the host's.
-// `len` is in/out for Get.
-Io SetOption(int fd, int level, int name, const void* value, int len);
+// `len` is in/out for Get. A datagram socket's receive buffer is sized so that it holds the
+// asked number of bytes of data, as Winsock's does; the caller keeps the value to read back.
+Io SetOption(int fd, int level, int name, const void* value, int len, bool datagram);
 Io GetOption(int fd, int level, int name, void* value, int* len);
 
 struct HostInfo {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 
@@ -17,7 +18,7 @@ namespace {
 
 enum class Shape {
   kInt,         // int both sides
-  kBufferSize,  // int; Linux reports twice what was set, Windows what was set
+  kBufferSize,  // int; Linux reports twice what it was given, Winsock what was set
   kLinger,      // two u_shorts on Windows, two ints on Linux
   kDontLinger,  // a BOOL that is SO_LINGER's on/off, negated
   kMillis,      // DWORD milliseconds on Windows, timeval on Linux
@@ -95,6 +96,20 @@ Io HostGet(int fd, const Option& o, T* v) {
   return getsockopt(fd, o.level, o.name, v, &len) == 0 ? Io{0, 0} : Errno();
 }
 
+// Winsock counts a datagram socket's receive buffer in bytes of data; Linux charges each
+// queued datagram its bookkeeping too (about 800 bytes on 64 bits, measured with SO_MEMINFO)
+// and rounds its data up to an allocation size (up to twice the data). So that the buffer
+// holds what was asked for in datagrams of kSmallDatagram bytes or more, ask for that much.
+constexpr std::int64_t kSmallDatagram = 16;
+constexpr std::int64_t kPerDatagram = 1024;
+
+int ReceiveSpace(int data_bytes) {
+  const std::int64_t data = std::max(data_bytes, 0);
+  const std::int64_t kernel = 2 * data + (data / kSmallDatagram + 1) * kPerDatagram;
+  // Linux doubles what it is given; it also caps it at net.core.rmem_max.
+  return static_cast<int>(std::min<std::int64_t>(kernel / 2, INT_MAX));
+}
+
 struct WinLinger {
   std::uint16_t onoff;
   std::uint16_t seconds;
@@ -102,7 +117,7 @@ struct WinLinger {
 
 }  // namespace
 
-Io SetOption(int fd, int level, int name, const void* value, int len) {
+Io SetOption(int fd, int level, int name, const void* value, int len, bool datagram) {
   int error = 0;
   const Option* o = Find(level, name, &error);
   if (o == nullptr) return {-1, error};
@@ -116,8 +131,9 @@ Io SetOption(int fd, int level, int name, const void* value, int len) {
   }
   switch (o->shape) {
     case Shape::kInt:
-    case Shape::kBufferSize:
       return HostSet(fd, *o, i);
+    case Shape::kBufferSize:
+      return HostSet(fd, *o, datagram && o->name == SO_RCVBUF ? ReceiveSpace(i) : i);
     case Shape::kReadOnly:
     case Shape::kError:
       return {-1, WSAENOPROTOOPT};

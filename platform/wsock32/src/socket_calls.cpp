@@ -258,13 +258,18 @@ int WINAPI setsockopt(SOCKET s, int level, int optname, const char* optval, int 
   if (!Enter()) return SOCKET_ERROR;
   SocketPtr sock = Get(s);
   if (!sock) return SOCKET_ERROR;
-  host::Io r = host::SetOption(sock->fd, level, optname, optval, optlen);
+  host::Io r = host::SetOption(sock->fd, level, optname, optval, optlen, sock->datagram());
   if (r.error != 0) return Fail(r.error);
+  if (level != SOL_SOCKET) return 0;
   // The descriptor never blocks, so the library's own waits keep the time-outs.
-  if (level == SOL_SOCKET && (optname == SO_RCVTIMEO || optname == SO_SNDTIMEO)) {
+  if (optname == SO_RCVTIMEO || optname == SO_SNDTIMEO) {
     DWORD ms = 0;
     std::memcpy(&ms, optval, sizeof ms);
     (optname == SO_RCVTIMEO ? sock->recv_timeout : sock->send_timeout) = ms;
+  } else if (optname == SO_RCVBUF || optname == SO_SNDBUF) {
+    int size = 0;
+    std::memcpy(&size, optval, sizeof size);
+    (optname == SO_RCVBUF ? sock->receive_buffer : sock->send_buffer) = size;
   }
   return 0;
 }
@@ -274,7 +279,13 @@ int WINAPI getsockopt(SOCKET s, int level, int optname, char* optval, int* optle
   SocketPtr sock = Get(s);
   if (!sock) return SOCKET_ERROR;
   host::Io r = host::GetOption(sock->fd, level, optname, optval, optlen);
-  return r.error == 0 ? 0 : Fail(r.error);
+  if (r.error != 0) return Fail(r.error);
+  // The host's value is what it was given: more than was asked for, or its own minimum.
+  if (level == SOL_SOCKET && (optname == SO_RCVBUF || optname == SO_SNDBUF)) {
+    const int set = (optname == SO_RCVBUF ? sock->receive_buffer : sock->send_buffer).load();
+    if (set >= 0) std::memcpy(optval, &set, sizeof set);
+  }
+  return 0;
 }
 
 int WINAPI select(int /*nfds*/, WS_fd_set* readfds, WS_fd_set* writefds, WS_fd_set* exceptfds,

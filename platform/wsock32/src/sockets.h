@@ -63,6 +63,9 @@ struct Socket {
   std::atomic<int> owed_resets{0};  // ICMP errors a send consumed, still owed to a receive
   std::atomic<DWORD> recv_timeout{0};
   std::atomic<DWORD> send_timeout{0};
+  // SO_RCVBUF and SO_SNDBUF as set, which Winsock reads back; -1 until set.
+  std::atomic<int> receive_buffer{-1};
+  std::atomic<int> send_buffer{-1};
 
   std::mutex mu;  // guards what follows
   Conn conn = Conn::kIdle;

@@ -32,7 +32,6 @@ int Receive(SOCKET s, char* buf, int len, int flags, struct sockaddr* from, int*
   while (owed > 0 && !sock->owed_resets.compare_exchange_weak(owed, owed - 1)) {
   }
   if (owed > 0) {
-    host::DropQueuedError(sock->fd);
     r = {-1, WSAECONNRESET};
   } else {
     const bool datagram = sock->datagram();
@@ -68,16 +67,15 @@ int Send(SOCKET s, const char* buf, int len, int flags, const struct sockaddr* t
   const bool blocking_stream = !sock->datagram() && !sock->nonblocking;
   std::size_t done = 0;
   auto once = [&](Socket& so) {
-    return host::Send(so.fd, buf + done, static_cast<std::size_t>(len) - done, flags, target);
+    int owed = 0;
+    host::Io io = host::Send(so.fd, buf + done, static_cast<std::size_t>(len) - done, flags,
+                             target, so.datagram(), &owed);
+    so.owed_resets += owed;
+    return io;
   };
   host::Io r;
   for (;;) {
     r = Blocking(*sock, POLLOUT, sock->send_timeout, once);
-    if (sock->datagram() && r.error == WSAECONNREFUSED) {
-      // The send consumed an ICMP error meant for the next receive: keep it owed, send anyway.
-      ++sock->owed_resets;
-      r = once(*sock);
-    }
     if (r.error != 0) break;
     done += static_cast<std::size_t>(r.value);
     // A blocking stream send returns when all of it is on its way.

@@ -152,6 +152,25 @@ void WinsockTest::Watch(SOCKET s, LONG events) {
   ASSERT_EQ(Ws().WSAAsyncSelect(s, window_, kNotice, events), 0) << Error();
 }
 
+int WinsockTest::ReadOne(SOCKET s, std::string* data, u_short* from_port, int size) {
+  std::string buf(static_cast<std::size_t>(size), '\0');
+  sockaddr_in from{};
+  int fromlen = sizeof from;
+  int n = Ws().recvfrom(s, buf.data(), size, 0, reinterpret_cast<sockaddr*>(&from), &fromlen);
+  if (n < 0) return Error();
+  data->assign(buf, 0, static_cast<std::size_t>(n));
+  if (from_port != nullptr) *from_port = Ws().ntohs(from.sin_port);
+  return 0;
+}
+
+bool WinsockTest::WaitReadable(SOCKET s) {
+  WS_fd_set set{};
+  WS_FD_ZERO(&set);
+  WS_FD_SET(s, &set);
+  WS_timeval tv{2, 0};
+  return Ws().select(0, &set, nullptr, nullptr, &tv) == 1;
+}
+
 bool WinsockTest::PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   while (!done()) {

@@ -80,6 +80,9 @@ class WinsockTest : public ::testing::Test {
   u_short ClosedPort();                // a loopback UDP port nobody listens on
   void SendTo(SOCKET from, u_short port, const std::string& data);
   void Watch(SOCKET s, LONG events);  // WSAAsyncSelect to the notice window
+  // Non-blocking read of one datagram; the error when there is none.
+  int ReadOne(SOCKET s, std::string* data, u_short* from_port = nullptr, int size = 2048);
+  bool WaitReadable(SOCKET s);  // select, up to 2 seconds
   int Error() { return Ws().WSAGetLastError(); }
 
   // Dispatches messages until `done` says so or the time is up; false on time-out.
