@@ -1,6 +1,7 @@
 #include "controls/ftp_session.h"
 
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,12 +9,15 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_map>
 #include <utility>
 
 #include "controls/curl_queue.h"
 #include "controls/idle_hook.h"
 #include "forms/runtime_error.h"
 #include "ftp_part_file.h"
+#include "notice_window.h"
+#include "win32/message.h"
 
 namespace controls {
 
@@ -123,6 +127,10 @@ std::string Upper(std::string s) {
   return s;
 }
 
+// Live sessions by number: an idle watch's report may come after its session is gone.
+thread_local std::unordered_map<ULONG_PTR, FtpSession*> t_sessions;
+thread_local ULONG_PTR t_next_session = 1;
+
 }  // namespace
 
 // Marks the session busy for one operation, and hands its events on at the end, whatever
@@ -133,12 +141,14 @@ class FtpSession::Scope {
     if (s_.busy_) throw RuntimeError(kFtpBusy, "Another FTP operation is in progress");
     s_.busy_ = true;
     s_.interrupt_ = false;
+    s_.WatchIdle(false);
   }
   ~Scope() {
     s_.file_ = nullptr;
     s_.listing_.reset();
     s_.DeliverEvents();
     s_.busy_ = false;
+    if (s_.connected_) s_.WatchIdle(true);
   }
   Scope(const Scope&) = delete;
   Scope& operator=(const Scope&) = delete;
@@ -147,13 +157,20 @@ class FtpSession::Scope {
   FtpSession& s_;
 };
 
-FtpSession::FtpSession(FtpSink& sink) : sink_(sink), queue_(std::make_unique<CurlQueue>()) {
+FtpSession::FtpSession(FtpSink& sink)
+    : sink_(sink),
+      queue_(std::make_unique<CurlQueue>()),
+      window_(std::make_unique<NoticeWindow>([](UINT, WPARAM, LPARAM) {})),
+      id_(t_next_session++) {
   easy_ = curl_easy_init();
   if (!easy_) throw RuntimeError(forms::kErrOutOfMemory, "Out of memory");
+  t_sessions[id_] = this;
 }
 
 FtpSession::~FtpSession() {
   silent_ = true;
+  t_sessions.erase(id_);
+  WatchIdle(false);
   if (connected_ && !busy_) {
     try {
       LogOff();
@@ -321,6 +338,30 @@ void FtpSession::LostConnection() {
   connected_ = false;
   socket_ = -1;
   Trail(FtpTrail::kInfo, "Disconnected");
+}
+
+void FtpSession::WatchIdle(bool on) {
+  if (idle_watch_) {
+    Win32CloseWatch(idle_watch_);
+    idle_watch_ = nullptr;
+  }
+  if (!on || socket_ < 0) return;
+  idle_watch_ = Win32CreateWatch(window_->hwnd(), socket_, &FtpSession::OnIdleReady, id_);
+  if (idle_watch_) Win32ArmWatch(idle_watch_, POLLRDHUP | POLLHUP);
+}
+
+void CALLBACK FtpSession::OnIdleReady(ULONG_PTR context, DWORD) {
+  auto it = t_sessions.find(context);
+  if (it == t_sessions.end()) return;
+  FtpSession* self = it->second;
+  if (self->busy_ || !self->connected_) return;
+  if (!self->PeekClosed()) {
+    if (self->idle_watch_) Win32ArmWatch(self->idle_watch_, POLLRDHUP | POLLHUP);
+    return;
+  }
+  self->WatchIdle(false);
+  self->LostConnection();
+  self->DeliverEvents();
 }
 
 bool FtpSession::PeekClosed() const {

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "controls/ftp_client.h"
+#include "controls/idle_hook.h"
 #include "forms/runtime_error.h"
 #include "ftp_server.h"
 
@@ -202,6 +203,11 @@ TEST(FtpClient, ServerClosingAnIdleConnectionIsNoticed) {
   Recorder rec(client);
   Connect(client, server);
   server.Kill();
+  // Nobody asks: pumping the thread's queue is enough for the notice to arrive.
+  const auto deadline = std::chrono::steady_clock::now() + 3s;
+  while (rec.Count("2 Disconnected") == 0 && std::chrono::steady_clock::now() < deadline)
+    controls::PumpQueue(50);
+  EXPECT_EQ(rec.Count("2 Disconnected"), 1u) << rec.Text();
   EXPECT_FALSE(client.Connected());
   client.DoEvents();
   EXPECT_EQ(rec.Count("2 Disconnected"), 1u) << rec.Text();

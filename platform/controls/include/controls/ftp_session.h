@@ -16,10 +16,12 @@
 #include <curl/curl.h>
 
 #include "controls/ftp_listing.h"
+#include "windows.h"
 
 namespace controls {
 
 class CurlQueue;
+class NoticeWindow;
 
 // Windows' WinINet numbers, so that callers report what a Windows FTP client would.
 enum FtpErrorNumber {
@@ -111,6 +113,8 @@ class FtpSession {
   void Trail(FtpTrail direction, std::string line);
   void ServerLine(const std::string& line);
   void LostConnection();
+  void WatchIdle(bool on);
+  static void CALLBACK OnIdleReady(ULONG_PTR context, DWORD revents);
   bool PeekClosed() const;
   [[noreturn]] void Fail(int rc, Op op);
 
@@ -123,6 +127,11 @@ class FtpSession {
 
   FtpSink& sink_;
   std::unique_ptr<CurlQueue> queue_;
+  // Between operations the control connection is watched, so that a server closing it is
+  // reported at once rather than at the next call.
+  std::unique_ptr<NoticeWindow> window_;
+  HANDLE idle_watch_ = nullptr;
+  ULONG_PTR id_ = 0;
   CURL* easy_ = nullptr;
   curl_slist* quote_ = nullptr;
   curl_slist* prequote_ = nullptr;
