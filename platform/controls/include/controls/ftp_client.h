@@ -97,7 +97,9 @@ class FtpClient final : private FtpSink {
   bool passive_ = true;
   std::string host_, user_, password_, remote_file_, local_file_, new_name_;
   std::string pending_path_;
-  int32_t mode_ = kModeAuto;
+  // Binary until a window chooses: a file then reaches the server byte for byte whatever the
+  // server's own line ends are.
+  int32_t mode_ = kModeBinary;
   int32_t timeout_s_ = 30;
   int32_t running_ = kCommandNone;
 };
