@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "controls/control_error.h"
+#include "forms/runtime_error.h"
 #include "notice_window.h"
 
 namespace controls {
@@ -29,7 +29,7 @@ CurlQueue::CurlQueue() {
   static std::once_flag once;
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
   multi_ = curl_multi_init();
-  if (multi_ == nullptr) throw ControlError(7, "Out of memory");
+  if (multi_ == nullptr) throw forms::RuntimeError(7, "Out of memory");
   window_ = std::make_unique<NoticeWindow>([](UINT, WPARAM, LPARAM) {});
   timer_ = std::make_unique<QueueTimer>(window_->hwnd(), [this] { Drive(); });
 }
@@ -60,7 +60,7 @@ void CurlQueue::Add(CURL* easy, std::function<void(CURLcode)> done) {
   curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, &CurlQueue::CloseSocket);
   curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, this);
   CURLMcode rc = curl_multi_add_handle(multi_, easy);
-  if (rc != CURLM_OK) throw ControlError(7, curl_multi_strerror(rc));
+  if (rc != CURLM_OK) throw forms::RuntimeError(7, curl_multi_strerror(rc));
   running_[easy] = std::move(done);
   timer_->Start(0);  // the transfer starts from the queue, never inside Add
 }

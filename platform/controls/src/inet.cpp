@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "controls/control_error.h"
+#include "forms/runtime_error.h"
 #include "controls/curl_queue.h"
 #include "notice_window.h"
 
@@ -43,7 +43,7 @@ bool PlainHost(const std::string& host) {
   });
 }
 
-[[noreturn]] void InvalidValue() { throw ControlError(380, "Invalid property value"); }
+[[noreturn]] void InvalidValue() { throw forms::RuntimeError(380, "Invalid property value"); }
 
 }  // namespace
 
@@ -111,7 +111,7 @@ void Inet::SetURL(const std::string& url) {
                  [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); })) {
     rest.erase(0, scheme.size());
   } else if (rest.find("://") != std::string::npos) {
-    throw ControlError(35751, "URL is malformed");
+    throw forms::RuntimeError(35751, "URL is malformed");
   }
   std::string path;
   if (auto slash = rest.find('/'); slash != std::string::npos) {
@@ -131,7 +131,7 @@ void Inet::SetURL(const std::string& url) {
     if (digits.empty() || digits.size() > 5 ||
         !std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isdigit(c); }) ||
         std::stol(digits) > 65535) {
-      throw ControlError(35751, "URL is malformed");
+      throw forms::RuntimeError(35751, "URL is malformed");
     }
     port = std::stol(digits);
     rest.erase(colon);
@@ -143,7 +143,7 @@ void Inet::SetURL(const std::string& url) {
 }
 
 void Inet::Execute(const std::string& url, const std::string& operation) {
-  if (executing_) throw ControlError(35764, "Still executing last request");
+  if (executing_) throw forms::RuntimeError(35764, "Still executing last request");
   if (!url.empty()) SetURL(url);
   if (protocol_ != icFTP) InvalidValue();
   std::string op = operation;
@@ -186,7 +186,7 @@ void Inet::StartList(const std::string& path, bool names_only) {
     if (session_->easy == nullptr) {
       session_.reset();
       executing_ = false;
-      throw ControlError(7, "Out of memory");
+      throw forms::RuntimeError(7, "Out of memory");
     }
     Post(icHostResolvingHost);
   }

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <poll.h>
 
-#include "controls/control_error.h"
+#include "forms/runtime_error.h"
 
 namespace controls {
 namespace {
@@ -25,7 +25,7 @@ NoticeWindow::NoticeWindow(Handler handler) : handler_(std::move(handler)) {
     RegisterClassA(&wc);
   });
   hwnd_ = CreateWindowExA(0, kClassName, "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-  if (hwnd_ == nullptr) throw ControlError(7, "Out of memory");
+  if (hwnd_ == nullptr) throw forms::RuntimeError(7, "Out of memory");
   SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
@@ -50,7 +50,7 @@ QueueTimer::QueueTimer(HWND hwnd, std::function<void()> fire) : fire_(std::move(
   if (fd_ >= 0) watch_ = Win32CreateWatch(hwnd, fd_, &OnReady, reinterpret_cast<ULONG_PTR>(this));
   if (watch_ == nullptr) {
     if (fd_ >= 0) close(fd_);
-    throw ControlError(7, "Out of memory");
+    throw forms::RuntimeError(7, "Out of memory");
   }
 }
 

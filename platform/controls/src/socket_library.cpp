@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "controls/control_error.h"
+#include "forms/runtime_error.h"
 
 namespace controls {
 namespace {
@@ -50,7 +50,7 @@ const SocketLibrary& Sockets() {
   static bool loaded = false;
   static std::once_flag once;
   std::call_once(once, [] { loaded = Load(&lib); });
-  if (!loaded) throw ControlError(10093, "WinsockInit should be called first");
+  if (!loaded) throw forms::RuntimeError(10093, "WinsockInit should be called first");
   return lib;
 }
 

@@ -26,7 +26,7 @@ struct SocketLibrary {
   LPFN_WSAGETLASTERROR WSAGetLastError;
 };
 
-// Throws ControlError 10093 when the library cannot be loaded or started.
+// Throws forms::RuntimeError 10093 when the library cannot be loaded or started.
 const SocketLibrary& Sockets();
 
 }  // namespace controls

@@ -1,6 +1,6 @@
 #include "text.h"
 
-#include "controls/control_error.h"
+#include "forms/runtime_error.h"
 #include "windows.h"
 
 namespace controls {
@@ -9,7 +9,7 @@ namespace {
 std::u16string Widen(UINT codepage, const std::string& in, DWORD flags) {
   if (in.empty()) return {};
   int n = MultiByteToWideChar(codepage, flags, in.data(), static_cast<int>(in.size()), nullptr, 0);
-  if (n <= 0) throw ControlError(40014, "The argument passed to a function was not in the correct format or in the specified range");
+  if (n <= 0) throw forms::RuntimeError(40014, "The argument passed to a function was not in the correct format or in the specified range");
   std::u16string out(static_cast<std::size_t>(n), u'\0');
   MultiByteToWideChar(codepage, flags, in.data(), static_cast<int>(in.size()), out.data(), n);
   return out;
@@ -28,7 +28,7 @@ std::string Narrow(UINT codepage, const std::u16string& in, bool exact) {
                         nullptr, used_ptr);
   }
   if (n <= 0 || used) {
-    throw ControlError(40014, "The argument passed to a function was not in the correct format or in the specified range");
+    throw forms::RuntimeError(40014, "The argument passed to a function was not in the correct format or in the specified range");
   }
   return out;
 }

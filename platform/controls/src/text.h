@@ -7,7 +7,7 @@
 namespace controls {
 
 std::string AnsiToUtf8(const std::string& ansi);
-// Throws ControlError 40014 for a character the code page cannot hold: never sent altered.
+// Throws forms::RuntimeError 40014 for a character the code page cannot hold: never sent altered.
 std::string Utf8ToAnsi(const std::string& utf8);
 
 }  // namespace controls

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "controls/control_error.h"
+#include "forms/runtime_error.h"
 #include "notice_window.h"
 #include "socket_library.h"
 #include "text.h"
@@ -26,7 +26,7 @@ unsigned NextMsg() {
 
 [[noreturn]] void Throw(int number) {
   std::string text = WinsockErrorText(number);
-  throw ControlError(number, text.empty() ? "Unknown error" : text);
+  throw forms::RuntimeError(number, text.empty() ? "Unknown error" : text);
 }
 
 }  // namespace
@@ -155,8 +155,8 @@ void Winsock::OnLookup(int error, const char* buffer) {
   state_ = sckHostResolved;
   try {
     NewSocket(SOCK_STREAM);
-  } catch (const ControlError& e) {
-    Fail(e.number());
+  } catch (const forms::RuntimeError& e) {
+    Fail(e.Number());
     return;
   }
   if (ws.connect(socket_, reinterpret_cast<sockaddr*>(&peer), sizeof peer) == 0) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "controls/control_error.h"
+#include "forms/runtime_error.h"
 #include "ftp_server.h"
 #include "loopback_peers.h"
 
@@ -180,8 +180,8 @@ TEST(Inet, PropertiesAndRefusals) {
   auto number_of = [](const std::function<void()>& call) {
     try {
       call();
-    } catch (const controls::ControlError& e) {
-      return e.number();
+    } catch (const forms::RuntimeError& e) {
+      return e.Number();
     }
     return 0;
   };

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "controls/control_error.h"
+#include "forms/runtime_error.h"
 #include "loopback_peers.h"
 
 using namespace std::chrono_literals;
@@ -41,9 +41,9 @@ std::vector<std::uint8_t> SntpRequest() {
 int ErrorNumberOf(const std::function<void()>& call) {
   try {
     call();
-  } catch (const controls::ControlError& e) {
-    EXPECT_EQ(e.description(), controls::WinsockErrorText(e.number()));
-    return e.number();
+  } catch (const forms::RuntimeError& e) {
+    EXPECT_EQ(e.Description(), controls::WinsockErrorText(e.Number()));
+    return e.Number();
   }
   return 0;
 }

@@ -1,6 +1,6 @@
 // The sockets control: one TCP client connection or one UDP port, driven by the notices of the
 // socket library on the creating thread's message queue. Events fire from that queue (whatever
-// loop pumps it); methods that fail throw ControlError with the control's error number.
+// loop pumps it); methods that fail throw forms::RuntimeError with the control's error number.
 #pragma once
 
 #include <cstdint>
