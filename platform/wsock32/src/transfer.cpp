@@ -68,8 +68,8 @@ int Send(SOCKET s, const char* buf, int len, int flags, const struct sockaddr* t
   std::size_t done = 0;
   auto once = [&](Socket& so) {
     int owed = 0;
-    host::Io io = host::Send(so.fd, buf + done, static_cast<std::size_t>(len) - done, flags,
-                             target, so.datagram(), &owed);
+    host::Io io = host::Send(so.fd, buf + done, static_cast<std::size_t>(len) - done, flags, target,
+                             so.datagram(), &owed);
     so.owed_resets += owed;
     return io;
   };

@@ -60,7 +60,8 @@ namespace {
 
 std::uint16_t Checksum(const unsigned char* p, std::size_t n) {
   std::uint32_t sum = 0;
-  for (std::size_t i = 0; i + 1 < n; i += 2) sum += static_cast<std::uint32_t>(p[i] << 8 | p[i + 1]);
+  for (std::size_t i = 0; i + 1 < n; i += 2)
+    sum += static_cast<std::uint32_t>(p[i] << 8 | p[i + 1]);
   if (n % 2 != 0) sum += static_cast<std::uint32_t>(p[n - 1] << 8);
   while (sum >> 16 != 0) sum = (sum & 0xFFFF) + (sum >> 16);
   return htons(static_cast<std::uint16_t>(~sum));
@@ -97,9 +98,8 @@ bool InjectIcmpError(unsigned short from_port, unsigned short to_port, int type,
   sockaddr_in to{};
   to.sin_family = AF_INET;
   to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const bool sent =
-      sendto(fd, &p, sizeof p, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to) ==
-      static_cast<ssize_t>(sizeof p);
+  const bool sent = sendto(fd, &p, sizeof p, 0, reinterpret_cast<const sockaddr*>(&to),
+                           sizeof to) == static_cast<ssize_t>(sizeof p);
   close(fd);
   return sent;
 }
