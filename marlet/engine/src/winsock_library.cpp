@@ -9,9 +9,6 @@ namespace marlet {
 namespace {
 
 constexpr WORD kVersion11 = 0x0101;
-constexpr int kInvalidArgument = 10022;      // WSAEINVAL
-constexpr int kSystemNotReady = 10091;       // WSASYSNOTREADY
-constexpr int kVersionNotSupported = 10092;  // WSAVERNOTSUPPORTED
 
 struct State {
   bool window_class_registered;
@@ -69,9 +66,9 @@ bool WinsockLibrary::Load() {
   g_state.startup.wVersion = 0;
   const int result = g_sockets.WSAStartup(kVersion11, &g_state.startup);
   const char* failure = nullptr;
-  if (result == kInvalidArgument || result == kVersionNotSupported) {
+  if (result == WSAEINVAL || result == WSAVERNOTSUPPORTED) {
     failure = "Version not supported.";
-  } else if (result == kSystemNotReady) {
+  } else if (result == WSASYSNOTREADY) {
     failure = "Network subsystem not ready.";
   }
   if (failure) {

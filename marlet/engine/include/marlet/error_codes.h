@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "wsaerror.h"
+
 namespace marlet {
 
 using Code = int32_t;
@@ -22,12 +24,12 @@ inline constexpr Code kUseConnectionWhileActive = 117;
 inline constexpr Code kOutOfMemory = 200;
 
 // Socket-library numbers the engine itself looks at.
-inline constexpr Code kWouldBlock = 10035;       // WSAEWOULDBLOCK
-inline constexpr Code kNotSocket = 10038;        // WSAENOTSOCK
-inline constexpr Code kMessageTooLong = 10040;   // WSAEMSGSIZE
-inline constexpr Code kConnectionReset = 10054;  // WSAECONNRESET
-inline constexpr Code kNotInitialised = 10093;   // WSANOTINITIALISED
-inline constexpr Code kHostNotFound = 11001;     // WSAHOST_NOT_FOUND
+inline constexpr Code kWouldBlock = WSAEWOULDBLOCK;
+inline constexpr Code kNotSocket = WSAENOTSOCK;
+inline constexpr Code kMessageTooLong = WSAEMSGSIZE;
+inline constexpr Code kConnectionReset = WSAECONNRESET;
+inline constexpr Code kNotInitialised = WSANOTINITIALISED;
+inline constexpr Code kHostNotFound = WSAHOST_NOT_FOUND;
 
 // The message a property rule fails with, or nullptr for a code that is not a rule.
 const char* RuleText(Code code);
