@@ -56,7 +56,7 @@ int WINAPI NotInSet(SOCKET, WS_fd_set*) {
 constexpr SocketFunctionTable Placeholders() {
   SocketFunctionTable table{};
 #define MARLET_PLACEHOLDER(ordinal, name, type) SetPlaceholder(table.name);
-  MARLET_SOCKET_FUNCTIONS(MARLET_PLACEHOLDER)
+  WSOCK32_ENTRY_POINTS(MARLET_PLACEHOLDER)
 #undef MARLET_PLACEHOLDER
   table.inet_addr = &NoAddress;
   table.WSAIsBlocking = &NotBlocking;
@@ -81,7 +81,7 @@ void ResolveSocketFunctions(SocketFunctionTable& table, HMODULE module) {
   if (FARPROC p = GetProcAddress(module, MAKEINTRESOURCEA(ordinal))) {    \
     table.name = reinterpret_cast<type>(reinterpret_cast<void (*)()>(p)); \
   }
-  MARLET_SOCKET_FUNCTIONS(MARLET_RESOLVE)
+  WSOCK32_ENTRY_POINTS(MARLET_RESOLVE)
 #undef MARLET_RESOLVE
 }
 

@@ -2,70 +2,10 @@
 #include "api.h"
 #include "win32/module.h"
 
-namespace {
-template <typename F>
-FARPROC Entry(F* f) {
-  return win32::AsFarProc(f);
-}
-}  // namespace
-
 WIN32_API const WIN32_EXPORT Win32ExportTable[] = {
-    {WSOCK32_ORD_ACCEPT, "accept", Entry(&wsock32::api::accept)},
-    {WSOCK32_ORD_BIND, "bind", Entry(&wsock32::api::bind)},
-    {WSOCK32_ORD_CLOSESOCKET, "closesocket", Entry(&wsock32::api::closesocket)},
-    {WSOCK32_ORD_CONNECT, "connect", Entry(&wsock32::api::connect)},
-    {WSOCK32_ORD_GETPEERNAME, "getpeername", Entry(&wsock32::api::getpeername)},
-    {WSOCK32_ORD_GETSOCKNAME, "getsockname", Entry(&wsock32::api::getsockname)},
-    {WSOCK32_ORD_GETSOCKOPT, "getsockopt", Entry(&wsock32::api::getsockopt)},
-    {WSOCK32_ORD_HTONL, "htonl", Entry(&wsock32::api::htonl)},
-    {WSOCK32_ORD_HTONS, "htons", Entry(&wsock32::api::htons)},
-    {WSOCK32_ORD_INET_ADDR, "inet_addr", Entry(&wsock32::api::inet_addr)},
-    {WSOCK32_ORD_INET_NTOA, "inet_ntoa", Entry(&wsock32::api::inet_ntoa)},
-    {WSOCK32_ORD_IOCTLSOCKET, "ioctlsocket", Entry(&wsock32::api::ioctlsocket)},
-    {WSOCK32_ORD_LISTEN, "listen", Entry(&wsock32::api::listen)},
-    {WSOCK32_ORD_NTOHL, "ntohl", Entry(&wsock32::api::ntohl)},
-    {WSOCK32_ORD_NTOHS, "ntohs", Entry(&wsock32::api::ntohs)},
-    {WSOCK32_ORD_RECV, "recv", Entry(&wsock32::api::recv)},
-    {WSOCK32_ORD_RECVFROM, "recvfrom", Entry(&wsock32::api::recvfrom)},
-    {WSOCK32_ORD_SELECT, "select", Entry(&wsock32::api::select)},
-    {WSOCK32_ORD_SEND, "send", Entry(&wsock32::api::send)},
-    {WSOCK32_ORD_SENDTO, "sendto", Entry(&wsock32::api::sendto)},
-    {WSOCK32_ORD_SETSOCKOPT, "setsockopt", Entry(&wsock32::api::setsockopt)},
-    {WSOCK32_ORD_SHUTDOWN, "shutdown", Entry(&wsock32::api::shutdown)},
-    {WSOCK32_ORD_SOCKET, "socket", Entry(&wsock32::api::socket)},
-    {WSOCK32_ORD_GETHOSTBYADDR, "gethostbyaddr", Entry(&wsock32::api::gethostbyaddr)},
-    {WSOCK32_ORD_GETHOSTBYNAME, "gethostbyname", Entry(&wsock32::api::gethostbyname)},
-    {WSOCK32_ORD_GETPROTOBYNAME, "getprotobyname", Entry(&wsock32::api::getprotobyname)},
-    {WSOCK32_ORD_GETPROTOBYNUMBER, "getprotobynumber", Entry(&wsock32::api::getprotobynumber)},
-    {WSOCK32_ORD_GETSERVBYNAME, "getservbyname", Entry(&wsock32::api::getservbyname)},
-    {WSOCK32_ORD_GETSERVBYPORT, "getservbyport", Entry(&wsock32::api::getservbyport)},
-    {WSOCK32_ORD_GETHOSTNAME, "gethostname", Entry(&wsock32::api::gethostname)},
-    {WSOCK32_ORD_WSAASYNCSELECT, "WSAAsyncSelect", Entry(&wsock32::api::WSAAsyncSelect)},
-    {WSOCK32_ORD_WSAASYNCGETHOSTBYADDR, "WSAAsyncGetHostByAddr",
-     Entry(&wsock32::api::WSAAsyncGetHostByAddr)},
-    {WSOCK32_ORD_WSAASYNCGETHOSTBYNAME, "WSAAsyncGetHostByName",
-     Entry(&wsock32::api::WSAAsyncGetHostByName)},
-    {WSOCK32_ORD_WSAASYNCGETPROTOBYNUMBER, "WSAAsyncGetProtoByNumber",
-     Entry(&wsock32::api::WSAAsyncGetProtoByNumber)},
-    {WSOCK32_ORD_WSAASYNCGETPROTOBYNAME, "WSAAsyncGetProtoByName",
-     Entry(&wsock32::api::WSAAsyncGetProtoByName)},
-    {WSOCK32_ORD_WSAASYNCGETSERVBYPORT, "WSAAsyncGetServByPort",
-     Entry(&wsock32::api::WSAAsyncGetServByPort)},
-    {WSOCK32_ORD_WSAASYNCGETSERVBYNAME, "WSAAsyncGetServByName",
-     Entry(&wsock32::api::WSAAsyncGetServByName)},
-    {WSOCK32_ORD_WSACANCELASYNCREQUEST, "WSACancelAsyncRequest",
-     Entry(&wsock32::api::WSACancelAsyncRequest)},
-    {WSOCK32_ORD_WSASETBLOCKINGHOOK, "WSASetBlockingHook",
-     Entry(&wsock32::api::WSASetBlockingHook)},
-    {WSOCK32_ORD_WSAUNHOOKBLOCKINGHOOK, "WSAUnhookBlockingHook",
-     Entry(&wsock32::api::WSAUnhookBlockingHook)},
-    {WSOCK32_ORD_WSAGETLASTERROR, "WSAGetLastError", Entry(&wsock32::api::WSAGetLastError)},
-    {WSOCK32_ORD_WSASETLASTERROR, "WSASetLastError", Entry(&wsock32::api::WSASetLastError)},
-    {WSOCK32_ORD_WSACANCELBLOCKINGCALL, "WSACancelBlockingCall",
-     Entry(&wsock32::api::WSACancelBlockingCall)},
-    {WSOCK32_ORD_WSAISBLOCKING, "WSAIsBlocking", Entry(&wsock32::api::WSAIsBlocking)},
-    {WSOCK32_ORD_WSASTARTUP, "WSAStartup", Entry(&wsock32::api::WSAStartup)},
-    {WSOCK32_ORD_WSACLEANUP, "WSACleanup", Entry(&wsock32::api::WSACleanup)},
-    {WSOCK32_ORD___WSAFDISSET, "__WSAFDIsSet", Entry(&wsock32::api::WSAFDIsSet)},
-    {0, nullptr, nullptr},
+#define WSOCK32_EXPORT(ordinal, name, type) \
+  {ordinal, #name, win32::AsFarProc(static_cast<type>(&wsock32::api::name))},
+    WSOCK32_ENTRY_POINTS(WSOCK32_EXPORT)
+#undef WSOCK32_EXPORT
+        {0, nullptr, nullptr},
 };

@@ -353,7 +353,7 @@ int WINAPI select(int /*nfds*/, WS_fd_set* readfds, WS_fd_set* writefds, WS_fd_s
   return total;
 }
 
-int WINAPI WSAFDIsSet(SOCKET fd, WS_fd_set* set) {
+int WINAPI __WSAFDIsSet(SOCKET fd, WS_fd_set* set) {
   if (set == nullptr) return 0;
   for (u_int i = 0; i < set->fd_count && i < WS_FD_SETSIZE; ++i) {
     if (set->fd_array[i] == fd) return 1;

@@ -26,9 +26,15 @@ TEST(Library, ExportsExactlyTheWinsockOrdinalsAndTheirNames) {
   SetLastError(0);
   EXPECT_EQ(GetProcAddress(m, MAKEINTRESOURCEA(24)), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
-  EXPECT_EQ(GetProcAddress(m, "recvfrom"), GetProcAddress(m, MAKEINTRESOURCEA(17)));
-  EXPECT_EQ(GetProcAddress(m, "__WSAFDIsSet"), GetProcAddress(m, MAKEINTRESOURCEA(151)));
-  EXPECT_EQ(GetProcAddress(m, "WSAStartup"), GetProcAddress(m, MAKEINTRESOURCEA(115)));
+  // Each name of the list reaches the export of its ordinal, and no two share one.
+  std::set<FARPROC> entries;
+#define WSOCK_TEST_BY_NAME(ordinal, name, type)                                               \
+  EXPECT_EQ(GetProcAddress(m, #name), GetProcAddress(m, MAKEINTRESOURCEA(ordinal))) << #name; \
+  entries.insert(GetProcAddress(m, #name));
+  WSOCK32_ENTRY_POINTS(WSOCK_TEST_BY_NAME)
+#undef WSOCK_TEST_BY_NAME
+  EXPECT_EQ(entries.size(), kOrdinals.size());
+  EXPECT_EQ(entries.count(nullptr), 0u);
   // Nothing is reachable by symbol that the table does not name.
   EXPECT_EQ(GetProcAddress(m, "Receive"), nullptr);
 

@@ -280,8 +280,8 @@ TEST_F(UdpSockets, SelectKeepsTheReadySockets) {
   WS_FD_SET(b, &set);
   WS_timeval tv{2, 0};
   ASSERT_EQ(Ws().select(0, &set, nullptr, nullptr, &tv), 1);
-  EXPECT_TRUE(Ws().WSAFDIsSet(a, &set));
-  EXPECT_FALSE(Ws().WSAFDIsSet(b, &set));
+  EXPECT_TRUE(Ws().__WSAFDIsSet(a, &set));
+  EXPECT_FALSE(Ws().__WSAFDIsSet(b, &set));
   WS_FD_ZERO(&set);
   WS_FD_SET(b, &set);
   WS_timeval short_wait{0, 50000};

@@ -15,46 +15,9 @@ Winsock Load() {
   w.module = LoadLibraryA("WSOCK32.DLL");
   EXPECT_NE(w.module, nullptr) << GetLastError();
   HMODULE m = w.module;
-  Resolve(m, &w.accept, WSOCK32_ORD_ACCEPT);
-  Resolve(m, &w.bind, WSOCK32_ORD_BIND);
-  Resolve(m, &w.closesocket, WSOCK32_ORD_CLOSESOCKET);
-  Resolve(m, &w.connect, WSOCK32_ORD_CONNECT);
-  Resolve(m, &w.getpeername, WSOCK32_ORD_GETPEERNAME);
-  Resolve(m, &w.getsockname, WSOCK32_ORD_GETSOCKNAME);
-  Resolve(m, &w.getsockopt, WSOCK32_ORD_GETSOCKOPT);
-  Resolve(m, &w.htonl, WSOCK32_ORD_HTONL);
-  Resolve(m, &w.htons, WSOCK32_ORD_HTONS);
-  Resolve(m, &w.inet_addr, WSOCK32_ORD_INET_ADDR);
-  Resolve(m, &w.inet_ntoa, WSOCK32_ORD_INET_NTOA);
-  Resolve(m, &w.ioctlsocket, WSOCK32_ORD_IOCTLSOCKET);
-  Resolve(m, &w.listen, WSOCK32_ORD_LISTEN);
-  Resolve(m, &w.ntohl, WSOCK32_ORD_NTOHL);
-  Resolve(m, &w.ntohs, WSOCK32_ORD_NTOHS);
-  Resolve(m, &w.recv, WSOCK32_ORD_RECV);
-  Resolve(m, &w.recvfrom, WSOCK32_ORD_RECVFROM);
-  Resolve(m, &w.select, WSOCK32_ORD_SELECT);
-  Resolve(m, &w.send, WSOCK32_ORD_SEND);
-  Resolve(m, &w.sendto, WSOCK32_ORD_SENDTO);
-  Resolve(m, &w.setsockopt, WSOCK32_ORD_SETSOCKOPT);
-  Resolve(m, &w.shutdown, WSOCK32_ORD_SHUTDOWN);
-  Resolve(m, &w.socket, WSOCK32_ORD_SOCKET);
-  Resolve(m, &w.gethostbyaddr, WSOCK32_ORD_GETHOSTBYADDR);
-  Resolve(m, &w.gethostbyname, WSOCK32_ORD_GETHOSTBYNAME);
-  Resolve(m, &w.getprotobyname, WSOCK32_ORD_GETPROTOBYNAME);
-  Resolve(m, &w.getservbyname, WSOCK32_ORD_GETSERVBYNAME);
-  Resolve(m, &w.gethostname, WSOCK32_ORD_GETHOSTNAME);
-  Resolve(m, &w.WSAAsyncSelect, WSOCK32_ORD_WSAASYNCSELECT);
-  Resolve(m, &w.WSAAsyncGetHostByName, WSOCK32_ORD_WSAASYNCGETHOSTBYNAME);
-  Resolve(m, &w.WSACancelAsyncRequest, WSOCK32_ORD_WSACANCELASYNCREQUEST);
-  Resolve(m, &w.WSASetBlockingHook, WSOCK32_ORD_WSASETBLOCKINGHOOK);
-  Resolve(m, &w.WSAUnhookBlockingHook, WSOCK32_ORD_WSAUNHOOKBLOCKINGHOOK);
-  Resolve(m, &w.WSAGetLastError, WSOCK32_ORD_WSAGETLASTERROR);
-  Resolve(m, &w.WSASetLastError, WSOCK32_ORD_WSASETLASTERROR);
-  Resolve(m, &w.WSACancelBlockingCall, WSOCK32_ORD_WSACANCELBLOCKINGCALL);
-  Resolve(m, &w.WSAIsBlocking, WSOCK32_ORD_WSAISBLOCKING);
-  Resolve(m, &w.WSAStartup, WSOCK32_ORD_WSASTARTUP);
-  Resolve(m, &w.WSACleanup, WSOCK32_ORD_WSACLEANUP);
-  Resolve(m, &w.WSAFDIsSet, WSOCK32_ORD___WSAFDISSET);
+#define WSOCK_TEST_RESOLVE(ordinal, name, type) Resolve(m, &w.name, ordinal);
+  WSOCK32_ENTRY_POINTS(WSOCK_TEST_RESOLVE)
+#undef WSOCK_TEST_RESOLVE
   return w;
 }
 

@@ -14,46 +14,9 @@
 
 struct Winsock {
   HMODULE module = nullptr;
-  LPFN_ACCEPT accept;
-  LPFN_BIND bind;
-  LPFN_CLOSESOCKET closesocket;
-  LPFN_CONNECT connect;
-  LPFN_GETPEERNAME getpeername;
-  LPFN_GETSOCKNAME getsockname;
-  LPFN_GETSOCKOPT getsockopt;
-  LPFN_HTONL htonl;
-  LPFN_HTONS htons;
-  LPFN_INET_ADDR inet_addr;
-  LPFN_INET_NTOA inet_ntoa;
-  LPFN_IOCTLSOCKET ioctlsocket;
-  LPFN_LISTEN listen;
-  LPFN_NTOHL ntohl;
-  LPFN_NTOHS ntohs;
-  LPFN_RECV recv;
-  LPFN_RECVFROM recvfrom;
-  LPFN_SELECT select;
-  LPFN_SEND send;
-  LPFN_SENDTO sendto;
-  LPFN_SETSOCKOPT setsockopt;
-  LPFN_SHUTDOWN shutdown;
-  LPFN_SOCKET socket;
-  LPFN_GETHOSTBYADDR gethostbyaddr;
-  LPFN_GETHOSTBYNAME gethostbyname;
-  LPFN_GETPROTOBYNAME getprotobyname;
-  LPFN_GETSERVBYNAME getservbyname;
-  LPFN_GETHOSTNAME gethostname;
-  LPFN_WSAASYNCSELECT WSAAsyncSelect;
-  LPFN_WSAASYNCGETHOSTBYNAME WSAAsyncGetHostByName;
-  LPFN_WSACANCELASYNCREQUEST WSACancelAsyncRequest;
-  LPFN_WSASETBLOCKINGHOOK WSASetBlockingHook;
-  LPFN_WSAUNHOOKBLOCKINGHOOK WSAUnhookBlockingHook;
-  LPFN_WSAGETLASTERROR WSAGetLastError;
-  LPFN_WSASETLASTERROR WSASetLastError;
-  LPFN_WSACANCELBLOCKINGCALL WSACancelBlockingCall;
-  LPFN_WSAISBLOCKING WSAIsBlocking;
-  LPFN_WSASTARTUP WSAStartup;
-  LPFN_WSACLEANUP WSACleanup;
-  LPFN___WSAFDISSET WSAFDIsSet;
+#define WSOCK_TEST_ENTRY(ordinal, name, type) type name = nullptr;
+  WSOCK32_ENTRY_POINTS(WSOCK_TEST_ENTRY)
+#undef WSOCK_TEST_ENTRY
 };
 
 // Loaded once per process, as the control's loader does.
