@@ -8,7 +8,9 @@
 
 #include <variant>
 
-#include "app_path.h"
+#include "base/app_paths.h"
+#include "base/shared_values.h"
+#include "base/text_files.h"
 #include "forms/app.h"
 #include "forms/color.h"
 #include "forms/default_instance.h"
@@ -19,11 +21,10 @@
 #include "forms/runtime_error.h"
 #include "forms/test_log.h"
 #include "forms/web_browser.h"
-#include "globals.h"
+#include "forms/widgets.h"
 #include "program/program_file.h"
 #include "program/program_form.h"
 #include "program/program_page.h"
-#include "program/text_files.h"
 
 namespace app {
 namespace {
@@ -99,8 +100,11 @@ void frm_FileCreate::BuildControls() {
   connect(cmd_ReadRaw, &QPushButton::clicked, this, [this] { cmd_ReadRaw_Click(); });
   connect(cmd_CreateFile, &QPushButton::clicked, this, [this] { cmd_CreateFile_Click(); });
 
-  // Tab order follows the tab indexes: "Create File" first, then "Read File".
-  setTabOrder(cmd_CreateFile, cmd_ReadRaw);
+  // Tab order follows the tab indexes: "Create File" first, then "Read File", then the page.
+  forms::SetTabChain({cmd_CreateFile, cmd_ReadRaw, wb});
+  // The view takes the focus through the page it shows; it has neither caption nor label.
+  wb->setAccessibleName(QStringLiteral("wb"));
+  forms::NameControls(this);
 }
 
 void frm_FileCreate::BuildMenu() {
@@ -161,7 +165,7 @@ void frm_FileCreate::Form_Load() {
 }
 
 std::string frm_FileCreate::GetAppPath() const {
-  return WithTrailingSeparator(forms::App::Path());
+  return base::WithTrailingSeparator(forms::App::Path());
 }
 
 std::int32_t frm_FileCreate::BackColor() const {
@@ -203,10 +207,10 @@ void frm_FileCreate::cmd_CreateFile_Click() {
       return;
     }
     const auto& file = std::get<program::ProgramFile>(prepared);
-    CurrentFileName = file.file_name;
+    base::Shared().current_file_name = file.file_name;
     program::SaveProgramFile(file, GetAppPath(), ShowBox);
   } catch (const std::exception& e) {
-    ShowBox(program::ErrorBox(e.what(), program::kTitleModule));
+    ShowBox(program::ErrorBox(forms::DescriptionOf(e), program::kTitleModule));
   }
 }
 
@@ -218,31 +222,31 @@ void frm_FileCreate::cmd_ReadRaw_Click() {
       ShowBox(*refusal);
       return;
     }
-    LastOpenedFilePath.clear();
+    std::string& last_opened = base::Shared().last_opened_file_path;
+    last_opened.clear();
     CommonDialog1.FileName.clear();
     CommonDialog1.Filter = "Text Files(*.txt)|*.txt";
+    // The dialog is shared: whatever another window left as its start, it opens here.
+    CommonDialog1.InitDir = raw_dir + "/Program_Files";
     CommonDialog1.ShowOpen();
-    LastOpenedFilePath = CommonDialog1.FileName;
-    if (LastOpenedFilePath.empty()) return;
-    if (auto page = program::BuildProgramPage(LastOpenedFilePath, raw_dir, GetAppPath(), ShowBox)) {
+    last_opened = CommonDialog1.FileName;
+    if (last_opened.empty()) return;
+    if (auto page = program::BuildProgramPage(last_opened, raw_dir, GetAppPath(), ShowBox)) {
       wb->Navigate(*page);
       forms::DoEvents();
     }
   } catch (const std::exception& e) {
-    ShowBox(program::ErrorBox(e.what(), program::kTitleProgrammer));
+    ShowBox(program::ErrorBox(forms::DescriptionOf(e), program::kTitleProgrammer));
   }
 }
 
 bool frm_FileCreate::Write_String_To_File(const std::string& StringToWrite,
                                           const std::string& FileNameIs) {
-  return program::WriteStringToFile(StringToWrite, FileNameIs, ShowBox);
+  return base::WriteStringToFile(StringToWrite, FileNameIs, ShowBox);
 }
 
 std::string frm_FileCreate::fnc_FileToString(const std::string& FilePath) {
-  int error = 0;
-  auto text = program::FileToString(FilePath, &error);
-  if (!text) throw forms::ErrorFromErrno(error);
-  return *text;
+  return base::FileToString(FilePath);
 }
 
 void frm_FileCreate::closeEvent(QCloseEvent* event) {

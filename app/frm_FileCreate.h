@@ -38,9 +38,10 @@ class frm_FileCreate : public QMainWindow {
   // "Read File": a program file picked in Program_Files shown as the editable page.
   void cmd_ReadRaw_Click();
   // Writes the text and CR LF to the file, replacing it atomically; says why not in a message
-  // box and gives false when it cannot.
+  // box and gives false when it cannot. The other windows use the same writer in base/.
   bool Write_String_To_File(const std::string& StringToWrite, const std::string& FileNameIs);
-  // The file's lines joined with their line ends dropped. Throws forms::RuntimeError.
+  // The file's lines joined with their line ends dropped, read with the cap of every read.
+  // Throws forms::RuntimeError.
   std::string fnc_FileToString(const std::string& FilePath);
 
   // The window background as a colour value (blue-green-red).

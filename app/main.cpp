@@ -1,14 +1,14 @@
 #include <unistd.h>
-#include <QApplication>
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/settings_file.h"
+#include "forms/application.h"
 #include "forms/default_instance.h"
 #include "forms/message_pump.h"
 #include "forms/prepare.h"
 #include "frm_FileCreate.h"
-#include "network/frm_NWSetup.h"
-#include "settings_path.h"
+#include "window_rules.h"
 
 namespace {
 
@@ -45,9 +45,9 @@ int main(int argc, char** argv) {
   }
   PrepareHtmlEngine();
   forms::PrepareApplication();
-  QApplication application(argc, argv);
+  forms::Application application(argc, argv);
   forms::StartMessagePump();
-  app::InitSettingsFilePath();
-  network::InstallNetworkSetupMenu(forms::DefaultInstance<app::frm_FileCreate>::Get());
-  return QApplication::exec();
+  base::InitSettingsFilePath();
+  app::WireWindows(forms::DefaultInstance<app::frm_FileCreate>::Get());
+  return forms::Application::exec();
 }

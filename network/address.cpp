@@ -1,13 +1,10 @@
 #include "network/address.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <algorithm>
 #include <array>
 #include <cctype>
 
-#include "network/vb_text.h"
+#include "forms/text_rules.h"
 
 namespace network {
 
@@ -26,7 +23,7 @@ bool CheckOctet(const std::string& strOctet) {
 }
 
 bool CheckIP(std::string strIPaddress) {
-  if (Trim(strIPaddress).empty()) return false;
+  if (forms::Trim(strIPaddress).empty()) return false;
   for (int i = 0; i < 3; ++i) {
     const auto dot = strIPaddress.find('.');
     if (dot == std::string::npos) return false;
@@ -34,17 +31,6 @@ bool CheckIP(std::string strIPaddress) {
     strIPaddress.erase(0, dot + 1);
   }
   return CheckOctet(strIPaddress);
-}
-
-bool FileExists(const std::string& szFileName) {
-  if (szFileName.empty()) return false;
-  // Non-blocking, so that a named pipe without a writer cannot hang the caller.
-  const int fd = open(szFileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return false;
-  struct stat st {};
-  const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  close(fd);
-  return regular;
 }
 
 }  // namespace network

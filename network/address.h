@@ -1,4 +1,4 @@
-// Address and file tests of the network setup window, offered to the other windows too.
+// Address tests of the network setup window, offered to the other windows too.
 #pragma once
 
 #include <string>
@@ -12,8 +12,5 @@ bool CheckOctet(const std::string& strOctet);
 // True when the text is a dotted quad of four octets. Cuts octets off its argument; callers
 // pass a copy. Spaces are not trimmed, so a leading or trailing space fails.
 bool CheckIP(std::string strIPaddress);
-
-// True when the regular file at the full path can be opened for reading.
-bool FileExists(const std::string& szFileName);
 
 }  // namespace network

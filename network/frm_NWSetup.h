@@ -1,6 +1,6 @@
 // The network setup window: a meter's network parameters, checked and written as a network
-// setup file, or loaded back from one. Modeless; while it is open the main window's view and
-// its two file buttons are out of use.
+// setup file, or loaded back from one. Modeless; it announces its load and unload, and the
+// application takes the main window's view and file buttons out of use meanwhile.
 #pragma once
 
 #include <QWidget>
@@ -9,19 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "forms/common_dialog.h"
 #include "network/lp_regexp.h"
-#include "network/message.h"
-#include "network/nw_setup_state.h"
+#include "network/setup_state.h"
 
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
-
-namespace app {
-class frm_FileCreate;
-}
 
 namespace network {
 
@@ -35,8 +31,8 @@ class frm_NWSetup : public QWidget {
   ~frm_NWSetup() override;
 
   // Every control's value, and back.
-  NWSetupState ReadControls() const;
-  void ApplyControls(const NWSetupState& s);
+  SetupState ReadControls() const;
+  void ApplyControls(const SetupState& s);
 
   void cmd_Create_NW_File_Click();
   void cmd_Read_NW_File_Click();
@@ -102,14 +98,12 @@ class frm_NWSetup : public QWidget {
   QGroupBox* BuildSntp();
   QGroupBox* BuildDhcp();
   QGroupBox* BuildEmail();
+  void SetKeyboardOrder();
   void Form_Load();
   void Form_Unload();
-  static int Show(const Message& m);
 
   std::unique_ptr<lp_regexp> regexp_;
+  forms::CommonDialog dialog_;
 };
-
-// Adds "Network Setup..." to the main window's "Files" menu; it shows this window modeless.
-void InstallNetworkSetupMenu(app::frm_FileCreate& main);
 
 }  // namespace network

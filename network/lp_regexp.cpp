@@ -1,5 +1,9 @@
 #include "network/lp_regexp.h"
 
+#include <new>
+
+#include "forms/runtime_error.h"
+
 namespace network {
 namespace {
 
@@ -18,34 +22,49 @@ const std::string kIPv4Pattern =
 
 const std::string kNoPattern;
 
-}  // namespace
-
-const std::string& lp_regexp::PatternOf(std::int32_t test) {
-  switch (test) {
-    case 0:
-      return kEmailPattern;
-    case 1:
-      return kIPv4Pattern;
-    default:
-      return kNoPattern;
+// The engine's failures as the run-time failures a handler catches and reports.
+template <typename F>
+auto Guarded(F&& run) -> decltype(run()) {
+  try {
+    return run();
+  } catch (const regexp::RegExpError& e) {
+    throw forms::RuntimeError(e.number(), e.what());
+  } catch (const std::bad_alloc&) {
+    throw forms::RuntimeError(forms::kErrOutOfMemory, "Out of memory");
   }
 }
 
-bool lp_regexp::IsValid(std::int32_t test, const std::string& text) {
-  re_.SetPattern(PatternOf(test));
-  re_.SetGlobal(false);
-  re_.SetIgnoreCase(true);
-  re_.SetMultiline(false);  // a whole-text test, even after an Extract switched it on
-  return re_.Test(text);
+}  // namespace
+
+const std::string& lp_regexp::PatternOf(PatternKind test) {
+  switch (test) {
+    case PatternKind::kEmail:
+      return kEmailPattern;
+    case PatternKind::kIPv4:
+      return kIPv4Pattern;
+  }
+  return kNoPattern;
 }
 
-std::vector<regexp::Match> lp_regexp::Extract(std::int32_t test, const std::string& text) {
-  const std::string& pattern = PatternOf(test);
-  re_.SetPattern(pattern.size() >= 2 ? pattern.substr(1, pattern.size() - 2) : std::string());
-  re_.SetGlobal(true);
-  re_.SetIgnoreCase(true);
-  re_.SetMultiline(true);
-  return re_.Execute(text);
+bool lp_regexp::IsValid(PatternKind test, const std::string& text) {
+  return Guarded([&] {
+    re_.SetPattern(PatternOf(test));
+    re_.SetGlobal(false);
+    re_.SetIgnoreCase(true);
+    re_.SetMultiline(false);  // a whole-text test, even after an Extract switched it on
+    return re_.Test(text);
+  });
+}
+
+std::vector<regexp::Match> lp_regexp::Extract(PatternKind test, const std::string& text) {
+  return Guarded([&] {
+    const std::string& pattern = PatternOf(test);
+    re_.SetPattern(pattern.size() >= 2 ? pattern.substr(1, pattern.size() - 2) : std::string());
+    re_.SetGlobal(true);
+    re_.SetIgnoreCase(true);
+    re_.SetMultiline(true);
+    return re_.Execute(text);
+  });
 }
 
 }  // namespace network

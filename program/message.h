@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "base/titles.h"
 #include "forms/message.h"
 
 namespace program {
@@ -19,9 +20,9 @@ inline constexpr int kOK = forms::vbOK;
 inline constexpr int kYes = forms::vbYes;
 inline constexpr int kNo = forms::vbNo;
 
-inline constexpr const char* kTitleModule = "Mv900 Program Module";
-inline constexpr const char* kTitleProgrammer = "Mv900 Programmer";
-inline constexpr const char* kTitleFileProgrammer = "Mv900 File Programmer";
+using base::kTitleFileProgrammer;
+using base::kTitleModule;
+using base::kTitleProgrammer;
 
 using forms::Message;
 using forms::ShowMessage;

@@ -1,5 +1,7 @@
 #include "program/program_checks.h"
 
+#include "forms/text_rules.h"
+
 namespace program {
 namespace {
 
@@ -44,7 +46,9 @@ std::optional<Message> RunChecks(const FormValues& values) {
   if (ValueOf(values, "CL1") == ValueOf(values, "CL0"))
     return Refuse(
         "You have selected the same Load Profile Sources for both Channel 0 and Channel 1!");
-  if (Number(values, "re") + Number(values, "nr") != 5)
+  // Two huge counts must not wrap around into a sum of 5: an overflowing sum is not 5.
+  long long dates = 0;
+  if (__builtin_add_overflow(Number(values, "re"), Number(values, "nr"), &dates) || dates != 5)
     return Refuse(
         "5 dates MUST be present. Set Action to 'No Action' which will result in no operation "
         "for the dates added.");
@@ -53,28 +57,45 @@ std::optional<Message> RunChecks(const FormValues& values) {
 
 }  // namespace
 
-std::size_t CharCount(std::string_view utf8) {
-  std::size_t n = 0;
-  for (unsigned char c : utf8)
-    if ((c & 0xC0) != 0x80) ++n;
-  return n;
-}
-
 std::optional<Message> FirstFailedCheck(const FormValues& values) {
   try {
     return RunChecks(values);
   } catch (const NotInteger& e) {
-    return ErrorBox("The value of " + e.input + " (\"" + ValueOf(values, e.input) +
+    return ErrorBox("The value of " + e.input + " (\"" + forms::Shorten(ValueOf(values, e.input)) +
                         "\") is not a whole number. Please correct!",
                     kTitleModule);
   }
 }
 
 std::optional<Message> SerialCheck(const FormValues& values) {
-  if (CharCount(ValueOf(values, "MS")) != 8)
+  if (forms::Len(ValueOf(values, "MS")) != 8)
     return ErrorBox("Invalid Meter Serial number. Exiting...", kTitleProgrammer);
   return std::nullopt;
 }
+
+namespace {
+
+// The serial names the file: "setup_10000000" + serial + ".txt".
+std::optional<Message> SerialNameCheck(const std::string& serial) {
+  if (serial.find('"') != std::string::npos) {
+    return ErrorBox(
+        "The serial number MS holds a double quote (\"), which the program file cannot keep. "
+        "Please remove it!",
+        kTitleModule);
+  }
+  // Separators, the characters Windows refuses in a name, and control characters.
+  for (const char c : serial) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x20 || b == 0x7F || std::string_view("/\\:*?<>|").find(c) != std::string_view::npos) {
+      return ErrorBox("The serial number MS holds \"" + std::string(1, c) +
+                          "\", which cannot be part of a file name. Please remove it!",
+                      kTitleModule);
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
 
 std::optional<Message> LayoutCheck(const FormValues& values) {
   auto refuse = [](const std::string& name, const char* what) {
@@ -89,11 +110,9 @@ std::optional<Message> LayoutCheck(const FormValues& values) {
     if (!list && v.find(',') != std::string::npos) return refuse(input.name, "a comma (\",\")");
     if (v.find('*') != std::string::npos) return refuse(input.name, "the end mark \"*\"");
     if (v.find_first_of("\r\n") != std::string::npos) return refuse(input.name, "a line break");
-    if (input.name == "MS" && v.find_first_of(std::string_view("/\0", 2)) != std::string::npos)
-      return ErrorBox(
-          "The serial number MS holds a \"/\", which cannot be part of a file name. "
-          "Please remove it!",
-          kTitleModule);
+    if (input.name == "MS") {
+      if (auto refusal = SerialNameCheck(v)) return refusal;
+    }
   }
   return std::nullopt;
 }

@@ -17,10 +17,9 @@ std::optional<Message> FirstFailedCheck(const FormValues& values);
 std::optional<Message> SerialCheck(const FormValues& values);
 
 // After the checks: a value that would break the file's layout (a "," outside the two date
-// lists, a "*" or a line end anywhere, a path separator in the serial that names the file).
+// lists, a "*" or a line end anywhere), or a serial that could not name its file as written
+// (a double quote, which the writer removes from the text but not from the name, or a
+// character no file name may hold).
 std::optional<Message> LayoutCheck(const FormValues& values);
-
-// Characters, as the page counts them (UTF-8 code points).
-std::size_t CharCount(std::string_view utf8);
 
 }  // namespace program

@@ -1,7 +1,9 @@
 #include "program/program_file.h"
 
+#include "base/app_paths.h"
+#include "base/text_files.h"
+#include "forms/text_rules.h"
 #include "program/program_checks.h"
-#include "program/text_files.h"
 
 namespace program {
 namespace {
@@ -22,9 +24,9 @@ std::vector<std::string> FieldInputs() {
 std::vector<std::string> DateItems(const FormValues& values) {
   std::vector<std::string> items;
   if (ParseInteger(ValueOf(values, "re")).value_or(0) >= 1)
-    items = SplitAtCommas(ValueOf(values, "redts"));
+    items = forms::Split(ValueOf(values, "redts"));
   if (ParseInteger(ValueOf(values, "nr")).value_or(0) > 0)
-    for (auto& item : SplitAtCommas(ValueOf(values, "nrdts"))) items.push_back(std::move(item));
+    for (auto& item : forms::Split(ValueOf(values, "nrdts"))) items.push_back(std::move(item));
   return items;
 }
 
@@ -60,11 +62,11 @@ std::variant<ProgramFile, Message> PrepareProgramFile(const FormValues& values) 
 
 bool SaveProgramFile(const ProgramFile& file, const std::string& app_path,
                      const ShowMessage& show) {
-  const std::string path = app_path + "Program_Files/" + file.file_name;
-  if (FileExists(path) && show({"Mv900 Setup File Exists! Overwrite? " + file.file_name, kYesNo,
-                                kTitleFileProgrammer}) == kNo)
+  const std::string path = base::ProgramFilesPath(app_path, file.file_name);
+  if (base::FileExists(path) && show({"Mv900 Setup File Exists! Overwrite? " + file.file_name,
+                                      kYesNo, kTitleFileProgrammer}) == kNo)
     return false;
-  if (!WriteStringToFile(file.text, path, show)) return false;
+  if (!base::WriteStringToFile(file.text, path, show)) return false;
   show({"Program File created. File Name: " + file.file_name, kOKOnly, kTitleFileProgrammer});
   return true;
 }

@@ -100,17 +100,6 @@ FormRead ReadFormValues(const std::vector<PageInput>& elements) {
   return read;
 }
 
-std::vector<std::string> SplitAtCommas(std::string_view text) {
-  std::vector<std::string> parts;
-  if (text.empty()) return parts;
-  for (;;) {
-    std::size_t comma = text.find(',');
-    parts.emplace_back(text.substr(0, comma));
-    if (comma == std::string_view::npos) return parts;
-    text.remove_prefix(comma + 1);
-  }
-}
-
 std::optional<long long> ParseInteger(std::string_view text) {
   while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
   while (!text.empty() && text.back() == ' ') text.remove_suffix(1);

@@ -57,9 +57,6 @@ Message NoFormMessage();
 // Reads every input of the contract from the page's elements.
 FormRead ReadFormValues(const std::vector<PageInput>& elements);
 
-// The pieces between commas; an empty text has none.
-std::vector<std::string> SplitAtCommas(std::string_view text);
-
 // Integer text as the checks compare it: an optional sign and digits, blanks around allowed.
 std::optional<long long> ParseInteger(std::string_view text);
 

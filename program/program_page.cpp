@@ -4,10 +4,13 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/app_paths.h"
+#include "base/text_files.h"
+#include "forms/runtime_error.h"
+#include "forms/text_rules.h"
 #include "program/program_checks.h"
 #include "program/program_file.h"
 #include "program/program_form.h"
-#include "program/text_files.h"
 
 namespace program {
 namespace {
@@ -86,12 +89,6 @@ std::string EscapedString(const std::string& s) {
   return out + "\"";
 }
 
-std::string TrimSpaces(const std::string& s) {
-  std::size_t b = s.find_first_not_of(' ');
-  if (b == std::string::npos) return {};
-  return s.substr(b, s.find_last_not_of(' ') - b + 1);
-}
-
 Message ReaderError(std::string prompt) {
   return ErrorBox(std::move(prompt), kTitleProgrammer);
 }
@@ -105,12 +102,12 @@ std::string ScriptLiteral(const std::string& field) {
 }
 
 std::variant<std::string, Message> DataArrayLiteral(std::string text) {
-  text = TrimSpaces(text);
-  const std::size_t length = CharCount(text);
+  text = forms::Trim(text);
+  const std::size_t length = forms::Len(text);
   if (length < kMinFileLength || length > kMaxFileLength)
     return ReaderError("Invalid raw File size. Exiting... Length is: " + std::to_string(length));
   if (auto star = text.find('*'); star != std::string::npos) text.resize(star);
-  std::vector<std::string> fields = SplitAtCommas(text);
+  std::vector<std::string> fields = forms::Split(text);
   if (text.find('"') == std::string::npos) {
     if (fields.size() != kFieldCount) return ReaderError("Invalid raw data. Exiting...");
     for (std::size_t i = kFieldCount - kDateItemCount; i < fields.size(); ++i)
@@ -118,7 +115,7 @@ std::variant<std::string, Message> DataArrayLiteral(std::string text) {
   }
   // The prefix of the literal holds no comma, so its parts are the fields.
   if (fields.size() != kFieldCount) return ReaderError("Raw File is corrupted. Exiting...");
-  if (CharCount(fields[5]) != 8) return ReaderError("Invalid Meter Serial number. Exiting...");
+  if (forms::Len(fields[5]) != 8) return ReaderError("Invalid Meter Serial number. Exiting...");
   for (auto& f : fields) f = ScriptLiteral(f);
   return "P=new Array(" + Join(fields) + ")";
 }
@@ -134,9 +131,9 @@ std::string FillTemplate(const std::string& page, const std::string& literal) {
 }
 
 std::optional<Message> EnterProgramFilesDir(const std::string& raw_dir) {
-  const std::string dir = raw_dir + "/Program_Files";
-  if (chdir(dir.c_str()) == 0) return std::nullopt;
-  return ReaderError(dir + " cannot be opened (" + std::strerror(errno) + "). Exiting...");
+  const auto reason = base::EnterProgramFiles(raw_dir);
+  if (!reason) return std::nullopt;
+  return ReaderError(raw_dir + "/Program_Files cannot be opened (" + *reason + "). Exiting...");
 }
 
 std::optional<std::string> BuildProgramPage(const std::string& chosen_path,
@@ -146,21 +143,31 @@ std::optional<std::string> BuildProgramPage(const std::string& chosen_path,
     show(ReaderError(std::move(prompt)));
     return std::nullopt;
   };
-  if (!FileExists(chosen_path)) return refuse(chosen_path + " File does not exist. Exiting...");
-  auto text = FileToString(chosen_path);
-  if (!text) return refuse(chosen_path + " could not be read. Exiting...");
+  // Every read is capped: a file far beyond any program file is refused with the reason.
+  auto read = [&](const std::string& path) -> std::optional<std::string> {
+    try {
+      return base::FileToString(path);
+    } catch (const std::exception& e) {
+      refuse(path + " could not be read (" + forms::DescriptionOf(e) + "). Exiting...");
+      return std::nullopt;
+    }
+  };
+  if (!base::FileExists(chosen_path))
+    return refuse(chosen_path + " File does not exist. Exiting...");
+  auto text = read(chosen_path);
+  if (!text) return std::nullopt;
   auto literal = DataArrayLiteral(*text);
   if (auto* refusal = std::get_if<Message>(&literal)) {
     show(*refusal);
     return std::nullopt;
   }
   const std::string template_path = raw_dir + "/Templates/Read_Template.htm";
-  if (!FileExists(template_path))
+  if (!base::FileExists(template_path))
     return refuse("Read_Template.htm File does not exist. Exiting...");
-  auto page = FileToString(template_path);
-  if (!page) return refuse(template_path + " could not be read. Exiting...");
-  WriteStringToFile(FillTemplate(*page, std::get<std::string>(literal)),
-                    app_path + "Templates/Rx_Pgm.htm", show);
+  auto page = read(template_path);
+  if (!page) return std::nullopt;
+  base::WriteStringToFile(FillTemplate(*page, std::get<std::string>(literal)),
+                          base::TemplatesPath(app_path, "Rx_Pgm.htm"), show);
   return raw_dir + "/Templates/Rx_Pgm.htm";
 }
 

@@ -6,13 +6,13 @@
 #include <QObject>
 #include <filesystem>
 
+#include "base/shared_values.h"
 #include "forms/default_instance.h"
 #include "forms/dialog_hook.h"
 #include "forms/msgbox.h"
 #include "forms/runtime_error.h"
 #include "forms/web_browser.h"
 #include "frm_FileCreate.h"
-#include "globals.h"
 #include "program/program_form.h"
 #include "window_test_support.h"
 
@@ -51,8 +51,8 @@ class ProgramFiles : public ::testing::Test {
                   testsupport::AppDir() + "/Templates/Read_Template.htm",
                   fs::copy_options::overwrite_existing);
     for (const auto& e : fs::directory_iterator(ProgramDir())) fs::remove_all(e.path());
-    app::CurrentFileName.clear();
-    app::LastOpenedFilePath.clear();
+    base::Shared().current_file_name.clear();
+    base::Shared().last_opened_file_path.clear();
   }
   void TearDown() override { fs::current_path(testsupport::AppDir()); }
 
@@ -89,7 +89,7 @@ TEST_F(ProgramFiles, ReadShowsEveryValueAndCreateWritesItBack) {
   const std::string original = ReadBytes(ProgramPath());
   Read(ProgramPath());
   EXPECT_TRUE(dialogs_.Messages().empty());
-  EXPECT_EQ(app::LastOpenedFilePath, ProgramPath());
+  EXPECT_EQ(base::Shared().last_opened_file_path, ProgramPath());
   // The page reached the view as one line, as its template was read.
   const std::string page = ReadBytes(testsupport::AppDir() + "/Templates/Rx_Pgm.htm");
   EXPECT_EQ(page.find('\n'), page.size() - 1);
@@ -174,7 +174,7 @@ TEST_F(ProgramFiles, ReadShowsEveryValueAndCreateWritesItBack) {
   EXPECT_EQ(dialogs_.Messages()[1].prompt,
             std::string("Program File created. File Name: ") + kFileName);
   EXPECT_EQ(ReadBytes(ProgramPath()), original);
-  EXPECT_EQ(app::CurrentFileName, kFileName);
+  EXPECT_EQ(base::Shared().current_file_name, kFileName);
 
   // Two inputs changed in the page.
   ASSERT_TRUE(Main().wb->WriteForm("f", {{"MID1", "4712"}, {"D3", "1"}}));
@@ -206,7 +206,7 @@ TEST_F(ProgramFiles, AHostileFieldIsShownAsTextAndDoesNotRun) {
 TEST_F(ProgramFiles, NoWriteWithoutTheProgramForm) {
   const std::string other = testsupport::MakeTempDir("other") + "/other.htm";
   WriteBytes(other,
-            "<html><body><form name='g'><input name='MS' value='12345678'></form></body></html>");
+             "<html><body><form name='g'><input name='MS' value='12345678'></form></body></html>");
   for (const std::string& target : {std::string("about:blank"), other}) {
     bool loaded = false;
     auto c = QObject::connect(Main().wb, &forms::WebBrowser::DocumentComplete,
@@ -222,7 +222,7 @@ TEST_F(ProgramFiles, NoWriteWithoutTheProgramForm) {
     EXPECT_NE(dialogs_.Messages()[0].prompt.find("No program form is shown"), std::string::npos);
   }
   EXPECT_TRUE(fs::is_empty(ProgramDir()));
-  EXPECT_EQ(app::CurrentFileName, "");
+  EXPECT_EQ(base::Shared().current_file_name, "");
 }
 
 TEST_F(ProgramFiles, OverwriteAnsweredNoKeepsTheFileAndStillNamesIt) {
@@ -236,24 +236,24 @@ TEST_F(ProgramFiles, OverwriteAnsweredNoKeepsTheFileAndStillNamesIt) {
   EXPECT_EQ(dialogs_.Messages()[0].buttons, forms::vbYesNo);
   EXPECT_EQ(dialogs_.Messages()[0].title, "Mv900 File Programmer");
   EXPECT_EQ(ReadBytes(ProgramPath()), kProgram);
-  EXPECT_EQ(app::CurrentFileName, kFileName);
+  EXPECT_EQ(base::Shared().current_file_name, kFileName);
 
   // A check that fails leaves the current file name alone.
-  app::CurrentFileName = "before";
+  base::Shared().current_file_name = "before";
   ASSERT_TRUE(Main().wb->WriteForm("f", {{"CE1", "3"}}));
   dialogs_.Clear();
   Main().cmd_CreateFile_Click();
   ASSERT_EQ(dialogs_.Messages().size(), 1u);
   EXPECT_EQ(dialogs_.Messages()[0].prompt,
             "You have selected the same Energy Sources for both Channel 0 and Channel 1!");
-  EXPECT_EQ(app::CurrentFileName, "before");
+  EXPECT_EQ(base::Shared().current_file_name, "before");
 }
 
 TEST_F(ProgramFiles, CancelledDialogLeavesThePathEmptyAndTheDirectoryChanged) {
-  app::LastOpenedFilePath = "/somewhere/old.txt";
+  base::Shared().last_opened_file_path = "/somewhere/old.txt";
   fs::current_path("/");
   Main().cmd_ReadRaw_Click();  // no answer scripted: Cancel
-  EXPECT_EQ(app::LastOpenedFilePath, "");
+  EXPECT_EQ(base::Shared().last_opened_file_path, "");
   EXPECT_EQ(fs::current_path(), fs::canonical(ProgramDir()));
   EXPECT_TRUE(dialogs_.Messages().empty());
   ASSERT_EQ(dialogs_.Calls().size(), 1u);

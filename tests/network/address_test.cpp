@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "network/address.h"
 #include "network/lp_regexp.h"
 #include "nw_test_util.h"
@@ -43,30 +40,13 @@ TEST(CheckOctet, BoundsFollowTheLength) {
   }
 }
 
-TEST(FileExists, OnlyReadableRegularFiles) {
-  nwtest::AppDir dir;
-  const std::string file = dir.program_file("setup_1000000000000000.txt");
-  EXPECT_FALSE(network::FileExists(file));
-  nwtest::WriteBytes(file, "x");
-  EXPECT_TRUE(network::FileExists(file));
-  EXPECT_FALSE(network::FileExists(dir.app_path() + "Program_Files"));
-  EXPECT_FALSE(network::FileExists(""));
-
-  const std::string fifo = dir.program_file("pipe.txt");
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  EXPECT_FALSE(network::FileExists(fifo));  // and it did not block waiting for a writer
-
-  if (geteuid() != 0) {  // root reads whatever the mode says
-    chmod(file.c_str(), 0);
-    EXPECT_FALSE(network::FileExists(file));
+TEST(Patterns, AKindOutsideTheTwoIsTheEmptyPattern) {
+  using network::PatternKind;
+  EXPECT_NE(network::lp_regexp::PatternOf(PatternKind::kEmail),
+            network::lp_regexp::PatternOf(PatternKind::kIPv4));
+  for (const int other : {2, -1, 7}) {
+    EXPECT_EQ(network::lp_regexp::PatternOf(static_cast<PatternKind>(other)), "") << other;
   }
-}
-
-TEST(Patterns, TakenAsWritten) {
-  EXPECT_EQ(network::lp_regexp::PatternOf(0).size(), 315u);
-  EXPECT_EQ(network::lp_regexp::PatternOf(1).size(), 256u);
-  EXPECT_EQ(network::lp_regexp::PatternOf(2), "");
-  EXPECT_EQ(network::lp_regexp::PatternOf(-1), "");
 }
 
 TEST(EmailPattern, AcceptsQuadAndWordDomainsInAnyCase) {
@@ -75,7 +55,7 @@ TEST(EmailPattern, AcceptsQuadAndWordDomainsInAnyCase) {
        {"tech@192.168.1.10", "a@010.0.0.1", "a@199.255.250.9", "a+b_c-d.e@10.0.0.0",
         "john.smith@mail.example.com", "John.Smith@Mail.Example.COM", "x@my-host.info", "x@host.de",
         "X@HOST.ORG"}) {
-    EXPECT_TRUE(re.IsValid(0, text)) << text;
+    EXPECT_TRUE(re.IsValid(network::PatternKind::kEmail, text)) << text;
   }
 }
 
@@ -85,25 +65,27 @@ TEST(EmailPattern, RefusesBadDomainsAndPartialMatches) {
        {"a@localhost", "a@0.1.1.1", "a@256.1.1.1", "a@1.2.300.4", "a@example.c", "a@example.museum",
         "a@example.12", "@example.com", "a b@example.com", "a@b@example.com", "a@example.com junk",
         "a@example.com\n", "", "a@-host.com"}) {
-    EXPECT_FALSE(re.IsValid(0, text)) << '"' << text << '"';
+    EXPECT_FALSE(re.IsValid(network::PatternKind::kEmail, text)) << '"' << text << '"';
   }
 }
 
 TEST(Patterns, KindsSelectTheirPatternAndExtractFindsEveryMatch) {
   network::lp_regexp re;
-  EXPECT_TRUE(re.IsValid(1, "192.168.1.1"));
-  EXPECT_FALSE(re.IsValid(1, "192.168.01.1"));
-  EXPECT_FALSE(re.IsValid(0, "192.168.1.1"));
-  EXPECT_TRUE(re.IsValid(7, "anything"));  // an empty pattern matches any text
+  EXPECT_TRUE(re.IsValid(network::PatternKind::kIPv4, "192.168.1.1"));
+  EXPECT_FALSE(re.IsValid(network::PatternKind::kIPv4, "192.168.01.1"));
+  EXPECT_FALSE(re.IsValid(network::PatternKind::kEmail, "192.168.1.1"));
+  EXPECT_TRUE(re.IsValid(static_cast<network::PatternKind>(7),
+                         "anything"));  // an empty pattern matches any text
 
-  const auto found = re.Extract(1, "gw 10.0.0.1, dns 10.0.0.53\nntp 10.0.0.123");
+  const auto found =
+      re.Extract(network::PatternKind::kIPv4, "gw 10.0.0.1, dns 10.0.0.53\nntp 10.0.0.123");
   ASSERT_EQ(found.size(), 3u);
   EXPECT_EQ(found[0].Value, "10.0.0.1");
   EXPECT_EQ(found[1].Value, "10.0.0.53");
   EXPECT_EQ(found[2].Value, "10.0.0.123");
   EXPECT_EQ(found[1].FirstIndex, 17u);
   // The whole-text test still holds after an extraction switched multi-line on.
-  EXPECT_FALSE(re.IsValid(0, "a@example.com\nb@example.com"));
+  EXPECT_FALSE(re.IsValid(network::PatternKind::kEmail, "a@example.com\nb@example.com"));
 }
 
 }  // namespace

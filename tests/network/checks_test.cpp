@@ -2,13 +2,14 @@
 // the real controls for the cases a technician meets most.
 #include <gtest/gtest.h>
 
-#include "network/nw_checks.h"
-#include "network/nw_writer.h"
+#include "forms/runtime_error.h"
+#include "network/create_file.h"
+#include "network/entry_checks.h"
 #include "nw_test_util.h"
 
 namespace {
 
-using network::NWSetupState;
+using network::SetupState;
 using nwtest::Values;
 
 struct Case {
@@ -21,7 +22,7 @@ std::string Static(const std::string& entry) {
   return entry + " Error: You must use numeric IP Address values with DHCP turned off!";
 }
 
-void RunCases(const NWSetupState& base, const std::vector<Case>& cases) {
+void RunCases(const SetupState& base, const std::vector<Case>& cases) {
   for (const auto& c : cases) {
     network::lp_regexp re;
     const auto failure = network::CheckEntries(nwtest::With(base, c.edit), re);
@@ -121,9 +122,31 @@ TEST(Checks, RunTimeFailuresBecomeTheCreateHandlersMessage) {
     const auto plan = network::PlanCreate(nwtest::ExampleState(edit), re, "/app/");
     ASSERT_TRUE(plan.refusal) << description;
     EXPECT_EQ(*plan.refusal,
-              (network::Message{"Error in file creation: " + description, network::vbOKOnly, ""}));
+              (forms::Message{"Error in file creation: " + description, forms::vbOKOnly, ""}));
     EXPECT_TRUE(plan.line.empty());
   }
+}
+
+// An address that drives the pattern engine into its match limit: the helper reports it as a
+// run-time failure, and the create handler shows it as its own.
+TEST(Checks, ThePatternEnginesLimitIsTheCreateHandlersFailure) {
+  std::string hostile = "a@";
+  for (int i = 0; i < 14; ++i) hostile += "aaaaaaaaaa.";
+  hostile += "1";
+  network::lp_regexp re;
+  try {
+    re.IsValid(network::PatternKind::kEmail, hostile);
+    ADD_FAILURE() << "the engine finished";
+  } catch (const forms::RuntimeError& e) {
+    EXPECT_EQ(e.Number(), 28);
+    EXPECT_EQ(e.Description(), "Out of stack space");
+  }
+  const auto plan = network::PlanCreate(
+      nwtest::ExampleState({{"Chk_DisableEmail", "0"}, {"txt_EmailAddress", hostile}}), re,
+      "/app/");
+  ASSERT_TRUE(plan.refusal);
+  EXPECT_EQ(*plan.refusal,
+            (forms::Message{"Error in file creation: Out of stack space", forms::vbOKOnly, ""}));
 }
 
 }  // namespace

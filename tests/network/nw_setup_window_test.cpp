@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -15,13 +16,15 @@
 #include <filesystem>
 #include <map>
 
+#include "base/shared_values.h"
 #include "forms/default_instance.h"
 #include "forms/dialog_hook.h"
 #include "forms/msgbox.h"
+#include "forms/text_rules.h"
 #include "forms/web_browser.h"
 #include "frm_FileCreate.h"
-#include "globals.h"
 #include "network/frm_NWSetup.h"
+#include "window_rules.h"
 #include "window_test_support.h"
 
 namespace fs = std::filesystem;
@@ -45,7 +48,7 @@ frm_FileCreate& Main() {
 
 QAction* NetworkSetupEntry() {
   if (Main().findChild<QAction*>(QStringLiteral("mnuNetworkSetup")) == nullptr) {
-    network::InstallNetworkSetupMenu(Main());  // as the program's start does
+    app::WireWindows(Main());  // as the program's start does
   }
   return Main().findChild<QAction*>(QStringLiteral("mnuNetworkSetup"));
 }
@@ -215,34 +218,10 @@ TEST_F(NWSetupWindow, ControlsCaptionsAndInitialValues) {
   EXPECT_EQ(Find<QComboBox>("cmb_MBSlaveID")->parentWidget(), Find<QGroupBox>("fra_Misc"));
 }
 
-TEST_F(NWSetupWindow, WholeWindowFitsTheScreenAndTabFollowsTheLayout) {
+TEST_F(NWSetupWindow, WholeWindowFitsTheScreen) {
   const QSize size = w->sizeHint().expandedTo(w->minimumSizeHint());
   EXPECT_LE(size.width(), 1280);
   EXPECT_LE(size.height(), 760);  // room for the title bar on a 1280 x 800 screen
-
-  // Tab order: serial and buttons on top, then each column from top to bottom.
-  std::vector<std::string> order;
-  QWidget* start = Find<QLineEdit>("txt_MeterSerialNumber");
-  QWidget* next = start;
-  do {
-    if ((next->focusPolicy() & Qt::TabFocus) != 0 && !next->objectName().isEmpty()) {
-      order.push_back(next->objectName().toStdString());
-    }
-    next = next->nextInFocusChain();
-  } while (next != start && order.size() < 100);
-  auto at = [&order](const std::string& name) {
-    return std::find(order.begin(), order.end(), name) - order.begin();
-  };
-  const std::vector<std::string> expected = {
-      "txt_MeterSerialNumber", "cmd_Create_NW_File", "cmd_Read_NW_File", "Chk_DisableDHCP",
-      "txt_DNSAddress2",       "Chk_DisableFTP",     "txt_FTPPassword",  "Chk_DisableEmail",
-      "txt_EmailDomain",       "cmb_EmailHour",      "cmb_EmailMinute",  "Chk_CurrentBilling",
-      "Chk_LoadProfile",       "Chk_WeekDay_0",      "Chk_WeekDay_7",    "Chk_DisableSNTP",
-      "txt_SNTPAddress2",      "Chk_DisableModBus",  "txt_LPScaler"};
-  for (std::size_t i = 1; i < expected.size(); ++i) {
-    EXPECT_LT(at(expected[i - 1]), at(expected[i])) << expected[i - 1] << " / " << expected[i];
-  }
-  EXPECT_EQ(at("txt_LPScaler"), static_cast<long>(order.size()) - 1);
 }
 
 TEST_F(NWSetupWindow, TypingLimitsStopTypingButNotTheProgram) {
@@ -372,7 +351,7 @@ TEST_F(NWSetupWindow, CreatesTheExampleFileAndAsksBeforeOverwriting) {
   EXPECT_EQ(shown.title, "Mv900 File Programmer");
   EXPECT_EQ(shown.buttons, forms::vbOKOnly);
   EXPECT_EQ(testsupport::ReadBytes(path), std::string(kExampleLine) + "\r\n");
-  EXPECT_EQ(app::CurrentFileName, "setup_1000000000000000.txt");
+  EXPECT_EQ(base::Shared().current_file_name, "setup_1000000000000000.txt");
   EXPECT_EQ(w->NWFields.at(19), "0100");
 
   testsupport::WriteBytes(path, "old bytes");
@@ -403,7 +382,7 @@ TEST_F(NWSetupWindow, LoadThenCreateWritesTheSameLineUnderTheSameName) {
   EXPECT_TRUE(Load(path).empty());
   EXPECT_EQ(dialogs.Calls().at(0).prompt, "Text Files(*.txt)|*.txt");
   EXPECT_EQ(fs::current_path(), fs::path(ProgramFiles()).parent_path());
-  EXPECT_EQ(app::LastOpenedFilePath, path);
+  EXPECT_EQ(base::Shared().last_opened_file_path, path);
   EXPECT_EQ(Text("txt_MeterSerialNumber"), "1234567890123456");
   EXPECT_EQ(Text("txt_FTPPassword"), "p@ss word");
   EXPECT_EQ(Find<QComboBox>("cmb_SNTP_UTC_Offset")->currentIndex(), 20);
@@ -485,6 +464,93 @@ TEST(MainWindowFiles, WriterReportsItsOwnFailures) {
   testsupport::WriteBytes(file, "a,\r\nb,\nc\r");
   EXPECT_EQ(Main().fnc_FileToString(file), "a,b,c");
   fs::remove(file);
+}
+
+// Tab from the serial walks every control of the window once, in reading order: the top row,
+// then each column from top to bottom.
+TEST_F(NWSetupWindow, KeyboardWalksEveryControlInReadingOrder) {
+  const std::vector<std::string> expected = {
+      "txt_MeterSerialNumber", "cmd_Create_NW_File", "cmd_Read_NW_File",     "Chk_DisableDHCP",
+      "txt_StaticIPAddress",   "txt_SubNetMask",     "txt_Gateway",          "txt_DNSAddress1",
+      "txt_DNSAddress2",       "Chk_DisableFTP",     "txt_FTPServerAddress", "txt_FTPUsername",
+      "txt_FTPPassword",       "Chk_DisableEmail",   "txt_EmailAddress",     "txt_EmailAddressCC",
+      "chk_CC_Option",         "txt_POP3Domain",     "txt_SMTPDomain",       "txt_EmailUserName",
+      "txt_EmailPassword",     "txt_EmailDomain",    "cmb_EmailHour",        "cmb_EmailMinute",
+      "Chk_CurrentBilling",    "Chk_LastReset",      "Chk_LastSeason",       "Chk_Status",
+      "Chk_LoadProfile",       "Chk_WeekDay_0",      "Chk_WeekDay_1",        "Chk_WeekDay_2",
+      "Chk_WeekDay_3",         "Chk_WeekDay_4",      "Chk_WeekDay_5",        "Chk_WeekDay_6",
+      "Chk_WeekDay_7",         "Chk_DisableSNTP",    "Chk_SNTP_Update_RTC",  "cmb_SNTPPeriodicity",
+      "cmb_SNTP_UTC_Offset",   "txt_SNTPAddress1",   "txt_SNTPAddress2",     "Chk_DisableModBus",
+      "cmb_MBSlaveID",         "txt_CTRatio",        "txt_PTRatio",          "txt_Threshold",
+      "txt_LPScaler"};
+  EXPECT_EQ(testsupport::TabWalk(Find<QLineEdit>("txt_MeterSerialNumber")), expected);
+}
+
+TEST_F(NWSetupWindow, EveryControlAnnouncesItsLabelOrCaption) {
+  const std::map<std::string, std::string> names = {
+      {"txt_MeterSerialNumber", "Meter Serial Number"},
+      {"txt_StaticIPAddress", "Static IP Address"},
+      {"txt_EmailAddressCC", "CC: Email Address"},
+      {"cmb_EmailHour", "Schedule Time (hour)"},
+      {"cmb_EmailMinute", "Schedule Time (minute)"},
+      {"cmb_MBSlaveID", "MB Slave ID"},
+      {"Chk_DisableDHCP", "Disable DHCP ( Use Static IP )"},
+      {"Chk_WeekDay_7", "Everyday"},
+      {"cmd_Read_NW_File", "Load Data From File"}};
+  for (const auto& [control, name] : names) {
+    EXPECT_EQ(Find<QWidget>(control)->accessibleName().toStdString(), name) << control;
+  }
+  EXPECT_EQ(testsupport::UnnamedControls(w), std::vector<std::string>{});
+  // A label leads to its box: its buddy is the control it names.
+  for (const QLabel* label : w->findChildren<QLabel*>()) {
+    if (label->text() == QStringLiteral(":")) continue;  // the hour-minute separator
+    ASSERT_NE(label->buddy(), nullptr) << label->text().toStdString();
+    EXPECT_TRUE(label->buddy()->accessibleName().startsWith(label->text()))
+        << label->text().toStdString();
+  }
+}
+
+// The main window's dialog is shared; what the network window does must not move it.
+TEST_F(NWSetupWindow, LoadingLeavesTheMainReadDialogWhereItOpens) {
+  const std::string path = ProgramFiles() + "setup_1000000000000000.txt";
+  testsupport::WriteBytes(path, std::string(kExampleLine) + "\r\n");
+  ASSERT_TRUE(Load(path).empty());
+  EXPECT_EQ(dialogs.Calls().front().initial, testsupport::AppDir() + "/Program_Files");
+  EXPECT_EQ(base::Shared().last_opened_file_path, path);
+
+  Main().CommonDialog1.InitDir = "/elsewhere";  // as any other window may leave it
+  dialogs.Clear();
+  Main().cmd_ReadRaw_Click();  // cancelled
+  ASSERT_EQ(dialogs.Calls().size(), 1u);
+  EXPECT_EQ(dialogs.Calls()[0].initial, testsupport::AppDir() + "/Program_Files");
+}
+
+std::string WithField(const std::string& line, std::size_t index, const std::string& value) {
+  std::vector<std::string> pieces = forms::Split(line);
+  pieces.at(index) = value;
+  std::string out;
+  for (std::size_t i = 0; i < pieces.size(); ++i) out += (i > 0 ? "," : "") + pieces[i];
+  return out;
+}
+
+TEST_F(NWSetupWindow, ListNumbersAsTheRuntimeReadsThemAndOverlongTextRefused) {
+  const std::string path = ProgramFiles() + "setup_1000000000000000.txt";
+  for (const char* slave_id : {" 7", "+7", "7.0", "07"}) {
+    Set({{"cmb_MBSlaveID", "0"}});
+    testsupport::WriteBytes(path, WithField(kExampleLine, 16, slave_id) + "\r\n");
+    EXPECT_TRUE(Load(path).empty()) << slave_id;
+    EXPECT_EQ(Find<QComboBox>("cmb_MBSlaveID")->currentIndex(), 7) << slave_id;
+  }
+
+  testsupport::WriteBytes(path, WithField(kExampleLine, 31, std::string(200, 'h')) + "\r\n");
+  Set({{"txt_FTPUsername", "kept"}});
+  const auto shown = Load(path);
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].prompt,
+            "Cannot load field 31 of the file into \"FTP Username\" "
+            "(txt_FTPUsername): it holds \"" +
+                std::string(60, 'h') + "...\". Loading stopped at this field.");
+  EXPECT_EQ(Text("txt_FTPUsername"), "kept");
 }
 
 }  // namespace

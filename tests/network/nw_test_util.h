@@ -7,8 +7,8 @@
 #include <map>
 #include <string>
 
-#include "network/nw_fields.h"
-#include "network/nw_setup_state.h"
+#include "network/record_fields.h"
+#include "network/setup_state.h"
 #include "support/file_bytes.h"
 #include "support/scratch_dir.h"
 
@@ -30,19 +30,9 @@ class AppDir {
   testsupport::ScratchDir dir_{"nwsetup"};
 };
 
-// What the main window's whole-file reader gives for an ASCII file: its lines joined. The
-// window tests load through the real one.
-inline std::string ReadJoined(const std::string& path) {
-  std::string text;
-  for (const char c : ReadBytes(path)) {
-    if (c != '\r' && c != '\n') text += c;
-  }
-  return text;
-}
-
 using Values = std::map<std::string, std::string>;
 
-inline network::NWSetupState With(network::NWSetupState s, const Values& values) {
+inline network::SetupState With(network::SetupState s, const Values& values) {
   for (const auto& [name, value] : values) {
     if (name == "txt_MeterSerialNumber") {
       s.txt_MeterSerialNumber = value;
@@ -62,7 +52,7 @@ inline network::NWSetupState With(network::NWSetupState s, const Values& values)
 }
 
 // e-mail, FTP and SNTP off, DHCP in use, slave ID 1, Everyday and Load Profile, threshold 0100.
-inline network::NWSetupState ExampleState(const Values& more = {}) {
+inline network::SetupState ExampleState(const Values& more = {}) {
   return With(With({}, {{"Chk_DisableEmail", "1"},
                         {"Chk_DisableFTP", "1"},
                         {"Chk_DisableSNTP", "1"},
@@ -76,7 +66,7 @@ inline const char* kExampleLine =
     "E,0,7,0,0,0,0,1,00,00,1,1,0,0,1,0,1,1,1,0100,1,1,0,,,,,,,,,,,,,,,,,,";
 
 // Every feature on, static addresses, every field unlike the freshly opened window.
-inline network::NWSetupState FullState(const Values& more = {}) {
+inline network::SetupState FullState(const Values& more = {}) {
   return With(With({}, {{"txt_MeterSerialNumber", "1234567890123456"},
                         {"cmb_MBSlaveID", "17"},
                         {"txt_CTRatio", "200"},

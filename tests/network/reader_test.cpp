@@ -3,21 +3,21 @@
 #include <map>
 #include <stdexcept>
 
-#include "network/nw_reader.h"
-#include "network/nw_writer.h"
+#include "network/create_file.h"
+#include "network/load_file.h"
 #include "nw_test_util.h"
 
 namespace {
 
-using network::NWSetupState;
+using network::SetupState;
 
 class Reader : public ::testing::Test {
  protected:
   // Writes `content` under `name` in Program_Files and loads it into `state`.
-  std::optional<network::Message> Load(const std::string& name, const std::string& content) {
+  std::optional<forms::Message> Load(const std::string& name, const std::string& content) {
     const std::string path = dir.program_file(name);
     nwtest::WriteBytes(path, content);
-    return network::LoadNetworkFile(path, name, state, nw_fields, nwtest::ReadJoined);
+    return network::LoadNetworkFile(path, name, state, nw_fields);
   }
   std::string Recreate() {
     network::lp_regexp re;
@@ -39,19 +39,18 @@ class Reader : public ::testing::Test {
   }
 
   nwtest::AppDir dir;
-  NWSetupState state;
+  SetupState state;
   std::vector<std::string> nw_fields = std::vector<std::string>(41);
 };
 
 TEST_F(Reader, WrittenFileLoadsBackToTheSameLineAndName) {
-  for (const NWSetupState& original : {nwtest::FullState(), nwtest::ExampleState()}) {
+  for (const SetupState& original : {nwtest::FullState(), nwtest::ExampleState()}) {
     network::lp_regexp re;
     const auto written = network::PlanCreate(original, re, dir.app_path());
     ASSERT_FALSE(written.refusal);
     nwtest::WriteBytes(written.path, written.line + "\r\n");
-    state = NWSetupState{};  // a freshly opened window
-    EXPECT_FALSE(network::LoadNetworkFile(written.path, written.file_name, state, nw_fields,
-                                          nwtest::ReadJoined));
+    state = SetupState{};  // a freshly opened window
+    EXPECT_FALSE(network::LoadNetworkFile(written.path, written.file_name, state, nw_fields));
     EXPECT_EQ(state.txt_MeterSerialNumber, original.txt_MeterSerialNumber);
     EXPECT_EQ(Recreate(), written.line);
   }
@@ -87,7 +86,7 @@ TEST_F(Reader, WrongPieceCountChangesNothingButTheSerial) {
     const auto stop = Load("setup_2000000000000000.txt", content);
     ASSERT_TRUE(stop);
     EXPECT_EQ(*stop,
-              (network::Message{"Invalid Network Parameters File size!", network::vbOKOnly, ""}));
+              (forms::Message{"Invalid Network Parameters File size!", forms::vbOKOnly, ""}));
     EXPECT_EQ(state, nwtest::FullState({{"txt_MeterSerialNumber", "2000000000000000"}}));
   }
 }
@@ -133,15 +132,15 @@ TEST_F(Reader, BadFieldStopsThereKeepingWhatCameBefore) {
       {13, "", "\"Disable DHCP ( Use Static IP )\" (Chk_DisableDHCP)"},
   };
   for (const auto& [field, value, names] : cases) {
-    state = NWSetupState{};
+    state = SetupState{};
     // Field 1 comes before every bad field, field 30 after all of them.
     const auto stop =
         Load("setup_1000000000000000.txt", WithFields({{1, "1"}, {field, value}, {30, "later"}}));
     ASSERT_TRUE(stop) << field;
-    EXPECT_EQ(*stop, (network::Message{"Cannot load field " + std::to_string(field) +
-                                           " of the file into " + names + ": it holds \"" + value +
-                                           "\". Loading stopped at this field.",
-                                       network::vbCritical, "Network Setup"}));
+    EXPECT_EQ(*stop, (forms::Message{"Cannot load field " + std::to_string(field) +
+                                         " of the file into " + names + ": it holds \"" + value +
+                                         "\". Loading stopped at this field.",
+                                     forms::vbCritical, "Network Setup"}));
     EXPECT_TRUE(state.chk_CC_Option) << field;
     EXPECT_EQ(state.Chk_LoadProfile, field > 7) << field;
     EXPECT_EQ(state.txt_FTPServerAddress, "") << field;
@@ -150,24 +149,23 @@ TEST_F(Reader, BadFieldStopsThereKeepingWhatCameBefore) {
 
 TEST_F(Reader, MissingOrUnreadableFileChangesNothingButTheSerial) {
   const std::string path = dir.program_file("setup_5000000000000000.txt");
-  auto stop = network::LoadNetworkFile(path, "setup_5000000000000000.txt", state, nw_fields,
-                                       nwtest::ReadJoined);
+  auto stop = network::LoadNetworkFile(path, "setup_5000000000000000.txt", state, nw_fields);
   ASSERT_TRUE(stop);
-  EXPECT_EQ(*stop, (network::Message{path + " File does not exist. Exiting...", network::vbCritical,
-                                     "Mv900 Programmer"}));
+  EXPECT_EQ(*stop, (forms::Message{path + " File does not exist. Exiting...", forms::vbCritical,
+                                   "Mv900 Programmer"}));
   EXPECT_EQ(state.txt_MeterSerialNumber, "5000000000000000");
 
-  nwtest::WriteBytes(path, nwtest::kExampleLine);
-  const NWSetupState before = state;
-  // The refusal the platform gives for a file it may not read (root reads past any mode).
-  const network::FileReader refuse = [](const std::string&) -> std::string {
-    throw std::runtime_error("Permission denied");
-  };
-  stop = network::LoadNetworkFile(path, "setup_5000000000000000.txt", state, nw_fields, refuse);
+  // Far beyond any setup file: the read stops at the cap and nothing changes.
+  nwtest::WriteBytes(path, std::string(nwtest::kExampleLine) + std::string(1024 * 1024, ' '));
+  const SetupState before = state;
+  const std::vector<std::string> fields_before = nw_fields;
+  stop = network::LoadNetworkFile(path, "setup_5000000000000000.txt", state, nw_fields);
   ASSERT_TRUE(stop);
-  EXPECT_EQ(*stop, (network::Message{"The file " + path + " cannot be read: Permission denied",
-                                     network::vbCritical, "Network Setup"}));
+  EXPECT_EQ(*stop,
+            (forms::Message{"The file " + path + " cannot be read: File is larger than 1 MiB",
+                            forms::vbCritical, "Network Setup"}));
   EXPECT_EQ(state, before);
+  EXPECT_EQ(nw_fields, fields_before);
 }
 
 }  // namespace

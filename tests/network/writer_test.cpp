@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
-#include "network/nw_writer.h"
+#include "network/create_file.h"
 #include "nw_test_util.h"
 
 namespace {
 
-using network::NWSetupState;
+using network::SetupState;
 
-network::CreatePlan Plan(const NWSetupState& s) {
+network::CreatePlan Plan(const SetupState& s) {
   network::lp_regexp re;
   return network::PlanCreate(s, re, "/opt/app/");
 }
@@ -67,10 +67,10 @@ TEST(Writer, RefusesEntriesTheFileCannotCarry) {
   auto plan = Plan(nwtest::FullState({{"txt_FTPPassword", "pa,ss"}}));
   ASSERT_TRUE(plan.refusal);
   EXPECT_EQ(*plan.refusal,
-            (network::Message{"The entry \"FTP Password\" contains a comma (\",\"), which a "
-                              "network setup file cannot hold. Remove it and create the file "
-                              "again.",
-                              network::vbCritical, "Network Setup"}));
+            (forms::Message{"The entry \"FTP Password\" contains a comma (\",\"), which a "
+                            "network setup file cannot hold. Remove it and create the file "
+                            "again.",
+                            forms::vbCritical, "Network Setup"}));
   EXPECT_EQ(plan.failed_step, 0);
   EXPECT_TRUE(plan.line.empty());
   // Not written while FTP is off, so it does no harm then.

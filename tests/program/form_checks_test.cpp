@@ -271,4 +271,44 @@ TEST(Checks, AValueThatWouldShiftTheFieldsIsRefusedAfterTheTenChecks) {
   EXPECT_NE(Outcome(v).find("cannot be part of a file name"), std::string::npos);
 }
 
+TEST(Checks, ASerialThatCannotNameItsFileAsWrittenIsRefused) {
+  const std::string quote =
+      "The serial number MS holds a double quote (\"), which the program file cannot keep. "
+      "Please remove it!";
+  auto unsafe = [](const std::string& c) {
+    return "The serial number MS holds \"" + c +
+           "\", which cannot be part of a file name. Please remove it!";
+  };
+  const struct {
+    std::string serial;
+    std::string message;
+  } cases[] = {{"1234\"678", quote},        {"\"1234567", quote},
+               {"1234/678", unsafe("/")},   {"1234\\678", unsafe("\\")},
+               {"1234:678", unsafe(":")},   {"1234?678", unsafe("?")},
+               {"1234<678", unsafe("<")},   {"1234|678", unsafe("|")},
+               {"1234\t678", unsafe("\t")}, {"12345678", ""}};
+  for (const auto& c : cases) {
+    FormValues v = ValidForm();
+    v["MS"] = c.serial;
+    EXPECT_EQ(Outcome(v), c.message) << c.serial;
+  }
+}
+
+TEST(Checks, DateCountsThatWouldWrapAroundToFiveAreRefused) {
+  FormValues v = ValidForm();
+  v["re"] = "-9223372036854775808";
+  v["nr"] = "-9223372036854775803";
+  EXPECT_EQ(Outcome(v), kDates);
+  v["re"] = "9223372036854775807";
+  v["nr"] = "-9223372036854775802";
+  EXPECT_EQ(Outcome(v), "");  // a true sum of 5
+}
+
+TEST(Checks, AValueQuotedInAMessageIsCut) {
+  const std::string long_value = std::string(500, '7') + "x";
+  const Message m = RefusalWith("DH", long_value.c_str());
+  EXPECT_EQ(m.prompt, "The value of DH (\"" + std::string(60, '7') +
+                          "...\") is not a whole number. Please correct!");
+}
+
 }  // namespace

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <variant>
 
+#include "forms/text_rules.h"
 #include "program/program_form.h"
 #include "program/program_page.h"
-#include "program/text_files.h"
 #include "support.h"
 
 using program::Message;
@@ -33,7 +33,7 @@ std::string Literal(const std::string& text) {
 
 // The valid file with field `index` (from 0) replaced.
 std::string WithField(std::size_t index, const std::string& value) {
-  auto fields = program::SplitAtCommas(testsupport::kValidText);
+  auto fields = forms::Split(testsupport::kValidText);
   fields[index] = value;
   std::string text;
   for (const auto& f : fields) text += (text.empty() ? "" : ",") + f;
@@ -114,24 +114,6 @@ TEST(Template, EveryPlaceholderIsReplacedAndOtherTextKept) {
             "P=new Array(0)P=new Array(0)");
 }
 
-TEST(FileToString, LinesAreJoinedWithoutSeparator) {
-  ScratchDir dir;
-  const std::string one = dir.path() + "/one.txt";
-  const std::string many = dir.path() + "/many.txt";
-  WriteBytes(one, "abc,def*\r\n");
-  WriteBytes(many, "ab\r\nc,d\ne\rf*");
-  EXPECT_EQ(program::FileToString(one), "abc,def*");
-  EXPECT_EQ(program::FileToString(many), "abc,def*");
-  WriteBytes(one, "");
-  EXPECT_EQ(program::FileToString(one), "");
-  int error = 0;
-  EXPECT_EQ(program::FileToString(dir.path() + "/none.txt", &error), std::nullopt);
-  EXPECT_EQ(error, ENOENT);
-  EXPECT_FALSE(program::FileExists(dir.path() + "/none.txt"));
-  EXPECT_FALSE(program::FileExists(dir.path()));
-  EXPECT_TRUE(program::FileExists(one));
-}
-
 class Reader : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -189,6 +171,26 @@ TEST_F(Reader, EachRefusalShowsItsMessageAndLeavesThePage) {
   const std::string missing = dir_.path() + "/Program_Files/none.txt";
   EXPECT_EQ(Build(missing), std::nullopt);
   EXPECT_EQ(boxes_.shown.at(0).prompt, missing + " File does not exist. Exiting...");
+  EXPECT_EQ(ReadBytes(Page()), "previous page\r\n");
+}
+
+// Every read is capped: an endless program file or template stops with the reason.
+TEST_F(Reader, AFileBeyondTheCapIsRefusedWithTheReason) {
+  WriteBytes(Page(), "previous page\r\n");
+  const std::string huge(1024 * 1024 + 1, ' ');
+  const std::string program = Program(std::string(testsupport::kValidText) + huge);
+  EXPECT_EQ(Build(program), std::nullopt);
+  ASSERT_EQ(boxes_.shown.size(), 1u);
+  EXPECT_EQ(boxes_.shown[0],
+            (Message{program + " could not be read (File is larger than 1 MiB). Exiting...", 16,
+                     "Mv900 Programmer"}));
+
+  boxes_.shown.clear();
+  WriteBytes(Template(), "<p>P=new Array(0)</p>" + huge);
+  EXPECT_EQ(Build(Program(testsupport::kValidText)), std::nullopt);
+  ASSERT_EQ(boxes_.shown.size(), 1u);
+  EXPECT_EQ(boxes_.shown[0].prompt,
+            Template() + " could not be read (File is larger than 1 MiB). Exiting...");
   EXPECT_EQ(ReadBytes(Page()), "previous page\r\n");
 }
 

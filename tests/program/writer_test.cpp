@@ -5,8 +5,9 @@
 #include <filesystem>
 #include <variant>
 
+#include "base/text_files.h"
+#include "forms/text_rules.h"
 #include "program/program_file.h"
-#include "program/text_files.h"
 #include "support.h"
 
 using program::FormValues;
@@ -83,7 +84,7 @@ TEST(ProgramText, TierCountIsFieldFortyFiveAndQuotesDisappear) {
   v["MID1"] = "\"ab\"";
   v["redts"] = "\"x\",1,y,2,z,3,w,4,v,5";
   std::string text = Prepared(v).text;
-  auto fields = program::SplitAtCommas(text);
+  auto fields = forms::Split(text);
   ASSERT_EQ(fields.size(), 70u);
   EXPECT_EQ(fields[44], "4");
   EXPECT_EQ(fields[7], "ab");
@@ -130,7 +131,7 @@ TEST_F(Writer, OverwriteQuestionNoKeepsTheOldFileAndYesReplacesIt) {
 }
 
 TEST_F(Writer, EmptyPathIsRefusedWithTheApplicationTitle) {
-  EXPECT_FALSE(program::WriteStringToFile("x", "", boxes_.Show()));
+  EXPECT_FALSE(base::WriteStringToFile("x", "", boxes_.Show()));
   ASSERT_EQ(boxes_.shown.size(), 1u);
   EXPECT_EQ(boxes_.shown[0], (Message{"Invalid file name...exiting", 0, ""}));
 }
@@ -149,7 +150,7 @@ TEST_F(Writer, AFailedWriteLeavesTheOldFileAsItWas) {
   const std::string path = FilePath("kept.txt");
   WriteBytes(path, "previous program\r\n");
   // U+03A9 has no place in code page 1252, so the write fails after the file was chosen.
-  EXPECT_FALSE(program::WriteStringToFile("new \xCE\xA9 program", path, boxes_.Show()));
+  EXPECT_FALSE(base::WriteStringToFile("new \xCE\xA9 program", path, boxes_.Show()));
   EXPECT_EQ(ReadBytes(path), "previous program\r\n");
   ASSERT_EQ(boxes_.shown.size(), 1u);
   EXPECT_EQ(boxes_.shown[0].prompt, "Error in writing file. Please Check and try again...");
@@ -157,15 +158,15 @@ TEST_F(Writer, AFailedWriteLeavesTheOldFileAsItWas) {
 
   // A directory in the way is a failure too, not a success.
   std::filesystem::create_directory(FilePath("adir"));
-  EXPECT_FALSE(program::WriteStringToFile("x", FilePath("adir"), boxes_.Show()));
+  EXPECT_FALSE(base::WriteStringToFile("x", FilePath("adir"), boxes_.Show()));
   EXPECT_EQ(boxes_.shown.size(), 2u);
 }
 
 TEST_F(Writer, TextIsStoredInTheAnsiCodePage) {
   const std::string path = FilePath("ansi.txt");
-  ASSERT_TRUE(program::WriteStringToFile("caf\xC3\xA9 \xE2\x82\xAC", path, boxes_.Show()));
+  ASSERT_TRUE(base::WriteStringToFile("caf\xC3\xA9 \xE2\x82\xAC", path, boxes_.Show()));
   EXPECT_EQ(ReadBytes(path), "caf\xE9 \x80\r\n");
-  EXPECT_EQ(program::FileToString(path), "caf\xC3\xA9 \xE2\x82\xAC");
+  EXPECT_EQ(base::FileToString(path), "caf\xC3\xA9 \xE2\x82\xAC");
   EXPECT_TRUE(boxes_.shown.empty());
 }
 

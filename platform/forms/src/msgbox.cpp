@@ -65,6 +65,8 @@ int MsgBox(const std::string& prompt, int buttons, const std::string& title) {
   QMessageBox box(IconOf(buttons), QString::fromStdString(call.title),
                   QString::fromStdString(prompt), QMessageBox::NoButton,
                   QApplication::activeWindow());
+  // Texts quote file names and values from files: never read as markup.
+  box.setTextFormat(Qt::PlainText);
   auto choices = ButtonsOf(buttons);
   for (const auto& [button, result] : choices) box.addButton(button);
   box.setDefaultButton(choices[0].first);

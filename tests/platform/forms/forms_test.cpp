@@ -3,17 +3,23 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <QApplication>
+#include <QMessageBox>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <filesystem>
+#include <functional>
+#include <new>
+#include <stdexcept>
 
 #include "forms/app.h"
+#include "forms/application.h"
 #include "forms/common_dialog.h"
 #include "forms/default_instance.h"
 #include "forms/dialog_hook.h"
 #include "forms/msgbox.h"
 #include "forms/runtime_error.h"
-#include "forms/text_file.h"
 #include "forms/web_browser.h"
 #include "window_test_support.h"
 
@@ -83,28 +89,6 @@ TEST(DefaultInstanceTest, CreatedOnFirstReferenceAndFreshAfterUnload) {
   EXPECT_EQ(Probe::destroyed, 2);
 }
 
-TEST(AnsiTextFile, RoundTripInTheCodePageAndErrorsByNumber) {
-  const std::string dir = testsupport::MakeTempDir("textfiles");
-  forms::WriteAnsiTextFile(dir + "/a.txt", "Caf\xc3\xa9,1\r\n");
-  EXPECT_EQ(testsupport::ReadBytes(dir + "/a.txt"), "Caf\xe9,1\r\n");
-  EXPECT_EQ(forms::ReadAnsiTextFile(dir + "/a.txt"), "Caf\xc3\xa9,1\r\n");
-  try {
-    forms::ReadAnsiTextFile(dir + "/missing.txt");
-    ADD_FAILURE() << "no error";
-  } catch (const forms::RuntimeError& e) {
-    EXPECT_EQ(e.Number(), 53);
-  }
-  try {
-    forms::WriteAnsiTextFile(dir + "/no/such/dir.txt", "x");
-    ADD_FAILURE() << "no error";
-  } catch (const forms::RuntimeError& e) {
-    EXPECT_EQ(e.Number(), 76);
-  }
-  // Unmappable text is refused and the old file stays.
-  EXPECT_THROW(forms::WriteAnsiTextFile(dir + "/a.txt", "\xe4\xb8\xad"), forms::RuntimeError);
-  EXPECT_EQ(testsupport::ReadBytes(dir + "/a.txt"), "Caf\xe9,1\r\n");
-}
-
 class WebForm : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -171,6 +155,63 @@ TEST_F(WebForm, BeforeNavigateCanCancel) {
   ASSERT_TRUE(testsupport::WaitFor([&] { return !seen.empty(); }, 5000));
   EXPECT_EQ(seen.back(), "file://" + dir_ + "/other.htm");
   EXPECT_EQ(browser_->LocationURL(), "file://" + dir_ + "/page.htm");
+}
+
+// A real box (no hook): the text reaches it as plain text, never as markup.
+TEST(MsgBox, ShowsItsTextAsPlainText) {
+  Qt::TextFormat format = Qt::RichText;
+  QString text;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) return;
+    format = box->textFormat();
+    text = box->text();
+    box->accept();
+  });
+  forms::MsgBox("<b>setup_1.txt</b> <img src=x>", forms::vbOKOnly, "Title");
+  EXPECT_EQ(format, Qt::PlainText);
+  EXPECT_EQ(text.toStdString(), "<b>setup_1.txt</b> <img src=x>");
+}
+
+class Throwing : public QObject {
+ public:
+  explicit Throwing(std::function<void()> fault) : fault_(std::move(fault)) {}
+  bool event(QEvent* e) override {
+    if (e->type() == QEvent::User) fault_();
+    return QObject::event(e);
+  }
+
+ private:
+  std::function<void()> fault_;
+};
+
+// The last guard: whatever a handler lets through is shown, and events go on being delivered.
+TEST(EventGuard, ShowsWhatNoHandlerCaughtAndKeepsRunning) {
+  ASSERT_NE(dynamic_cast<forms::Application*>(QCoreApplication::instance()), nullptr);
+  const struct {
+    std::function<void()> fault;
+    std::string shown;
+  } cases[] = {
+      {[] { throw forms::RuntimeError(forms::kErrPathFileAccess, "Path/File access error"); },
+       "Unexpected failure: Path/File access error"},
+      {[] { throw std::bad_alloc(); }, "Unexpected failure: Out of memory"},
+      {[] { throw std::logic_error("pattern engine"); }, "Unexpected failure: pattern engine"},
+      {[] { throw 42; }, "Unexpected failure: unknown"},
+  };
+  for (const auto& c : cases) {
+    ScriptedDialogs dialogs;
+    Throwing target(c.fault);
+    QEvent event(QEvent::User);
+    EXPECT_NO_THROW(QCoreApplication::sendEvent(&target, &event));
+    ASSERT_EQ(dialogs.Messages().size(), 1u) << c.shown;
+    EXPECT_EQ(dialogs.Messages()[0].prompt, c.shown);
+    EXPECT_EQ(dialogs.Messages()[0].buttons, forms::vbCritical);
+  }
+  // A posted event after a failure is still delivered.
+  bool delivered = false;
+  Throwing after([&] { delivered = true; });
+  QCoreApplication::postEvent(&after, new QEvent(QEvent::User));
+  EXPECT_TRUE(testsupport::WaitFor([&] { return delivered; }, 5000));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cerrno>
+#include <new>
 #include <stdexcept>
 #include <string>
 
@@ -45,6 +46,14 @@ inline RuntimeError ErrorFromErrno(int err) {
     case ENOSPC: return {kErrDiskFull, "Disk full"};
     default: return {kErrPathFileAccess, "Path/File access error"};
   }
+}
+
+// The description a handler reports for any failure that reaches it: a run-time error's own,
+// "Out of memory" for a failed allocation, else what the failure says of itself.
+inline std::string DescriptionOf(const std::exception& e) {
+  if (const auto* r = dynamic_cast<const RuntimeError*>(&e)) return r->Description();
+  if (dynamic_cast<const std::bad_alloc*>(&e) != nullptr) return "Out of memory";
+  return e.what();
 }
 
 }  // namespace forms

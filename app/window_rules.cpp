@@ -1,0 +1,64 @@
+#include "window_rules.h"
+
+#include <QAction>
+#include <QPushButton>
+
+#include "forms/default_instance.h"
+#include "forms/web_browser.h"
+#include "frm_FileCreate.h"
+#include "network/frm_NWSetup.h"
+
+namespace app {
+namespace {
+
+using forms::WindowEvent;
+
+// Windows that take the view and the buttons while they are open; the debug window's and the
+// FTP client window's close leave them as they are.
+constexpr MainWindowRule kRules[] = {
+    {"frm_NWSetup", WindowEvent::kLoaded, false, true, false},
+    {"frm_NWSetup", WindowEvent::kUnloaded, true, true, true},
+    {"frm_Upload", WindowEvent::kLoaded, false, true, false},
+    {"frm_Upload", WindowEvent::kUnloaded, true, true, true},
+    {"frm_Debug", WindowEvent::kLoaded, false, true, false},
+    {"frmFtp", WindowEvent::kLoaded, false, true, false},
+    {"frmFtp", WindowEvent::kCancelled, true, false, false},
+};
+
+template <typename Form>
+void ShowModeless() {
+  Form& w = forms::DefaultInstance<Form>::Get();
+  w.show();
+  w.raise();
+  w.activateWindow();
+}
+
+}  // namespace
+
+const MainWindowRule* FindRule(const std::string& form_name, WindowEvent event) {
+  for (const auto& rule : kRules) {
+    if (form_name == rule.form_name && event == rule.event) return &rule;
+  }
+  return nullptr;
+}
+
+void Apply(const MainWindowRule& rule, frm_FileCreate& main) {
+  main.wb->setVisible(rule.view_visible);
+  if (!rule.buttons_change) return;
+  main.cmd_CreateFile->setEnabled(rule.buttons_enabled);
+  main.cmd_ReadRaw->setEnabled(rule.buttons_enabled);
+}
+
+void WireWindows(frm_FileCreate& main) {
+  forms::SetWindowListener([](const std::string& form_name, WindowEvent event) {
+    // At the end of the run the main window may already be gone; do not bring it back.
+    if (!forms::DefaultInstance<frm_FileCreate>::Exists()) return;
+    if (const MainWindowRule* rule = FindRule(form_name, event)) {
+      Apply(*rule, forms::DefaultInstance<frm_FileCreate>::Get());
+    }
+  });
+  main.AddFilesMenuEntry(QStringLiteral("Network Setup..."), &ShowModeless<network::frm_NWSetup>)
+      ->setObjectName(QStringLiteral("mnuNetworkSetup"));
+}
+
+}  // namespace app

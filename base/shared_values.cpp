@@ -1,0 +1,10 @@
+#include "base/shared_values.h"
+
+namespace base {
+
+SharedValues& Shared() {
+  static SharedValues values;
+  return values;
+}
+
+}  // namespace base
