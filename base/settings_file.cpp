@@ -12,11 +12,12 @@
 namespace base {
 namespace {
 
+// No fallback to a shared directory such as /tmp, where another user could plant the file.
 std::string HomeDirectory() {
   if (const char* home = std::getenv("HOME"); home != nullptr && *home == '/') return home;
   if (const passwd* pw = getpwuid(getuid()); pw != nullptr && pw->pw_dir != nullptr)
     return pw->pw_dir;
-  return "/tmp";
+  return {};
 }
 
 }  // namespace
@@ -24,13 +25,21 @@ std::string HomeDirectory() {
 std::string DefaultSettingsFilePath() {
   const char* config = std::getenv("XDG_CONFIG_HOME");
   // A relative XDG path is invalid and must be ignored.
-  std::string base = config != nullptr && *config == '/' ? config : HomeDirectory() + "/.config";
+  std::string base;
+  if (config != nullptr && *config == '/') {
+    base = config;
+  } else if (const std::string home = HomeDirectory(); !home.empty()) {
+    base = home + "/.config";
+  } else {
+    return {};  // nowhere of the user's own: the writes then go nowhere
+  }
   return base + "/corvane-debugger/Debugger.ini";
 }
 
 void InitSettingsFilePath() {
   std::string& path = Shared().settings_file_path;
   path = DefaultSettingsFilePath();
+  if (path.empty()) return;
   const std::string dir = path.substr(0, path.rfind('/'));
   const std::string parent = dir.substr(0, dir.rfind('/'));
   mkdir(parent.c_str(), 0700);

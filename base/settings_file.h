@@ -5,7 +5,8 @@
 
 namespace base {
 
-// "$XDG_CONFIG_HOME/corvane-debugger/Debugger.ini" ("~/.config" when unset or relative).
+// "$XDG_CONFIG_HOME/corvane-debugger/Debugger.ini" ("~/.config" when unset or relative);
+// empty when the user has no home directory.
 std::string DefaultSettingsFilePath();
 
 // Sets the run's settings file path and makes its directory (mode 0700) so that the first

@@ -86,11 +86,17 @@ std::optional<Message> SerialNameCheck(const std::string& serial) {
   // Separators, the characters Windows refuses in a name, and control characters.
   for (const char c : serial) {
     const auto b = static_cast<unsigned char>(c);
-    if (b < 0x20 || b == 0x7F || std::string_view("/\\:*?<>|").find(c) != std::string_view::npos) {
-      return ErrorBox("The serial number MS holds \"" + std::string(1, c) +
-                          "\", which cannot be part of a file name. Please remove it!",
-                      kTitleModule);
+    std::string what;
+    if (b < 0x20 || b == 0x7F) {
+      what = "a control character";
+    } else if (std::string_view("/\\:*?<>|").find(c) != std::string_view::npos) {
+      what = "\"" + std::string(1, c) + "\"";
+    } else {
+      continue;
     }
+    return ErrorBox("The serial number MS holds " + what +
+                        ", which cannot be part of a file name. Please remove it!",
+                    kTitleModule);
   }
   return std::nullopt;
 }

@@ -275,18 +275,23 @@ TEST(Checks, ASerialThatCannotNameItsFileAsWrittenIsRefused) {
   const std::string quote =
       "The serial number MS holds a double quote (\"), which the program file cannot keep. "
       "Please remove it!";
-  auto unsafe = [](const std::string& c) {
-    return "The serial number MS holds \"" + c +
-           "\", which cannot be part of a file name. Please remove it!";
+  auto unsafe = [](const std::string& what) {
+    return "The serial number MS holds " + what +
+           ", which cannot be part of a file name. Please remove it!";
   };
   const struct {
     std::string serial;
     std::string message;
-  } cases[] = {{"1234\"678", quote},        {"\"1234567", quote},
-               {"1234/678", unsafe("/")},   {"1234\\678", unsafe("\\")},
-               {"1234:678", unsafe(":")},   {"1234?678", unsafe("?")},
-               {"1234<678", unsafe("<")},   {"1234|678", unsafe("|")},
-               {"1234\t678", unsafe("\t")}, {"12345678", ""}};
+  } cases[] = {{"1234\"678", quote},
+               {"\"1234567", quote},
+               {"1234/678", unsafe("\"/\"")},
+               {"1234\\678", unsafe("\"\\\"")},
+               {"1234:678", unsafe("\":\"")},
+               {"1234?678", unsafe("\"?\"")},
+               {"1234<678", unsafe("\"<\"")},
+               {"1234|678", unsafe("\"|\"")},
+               {"1234\t678", unsafe("a control character")},
+               {"12345678", ""}};
   for (const auto& c : cases) {
     FormValues v = ValidForm();
     v["MS"] = c.serial;
