@@ -32,26 +32,26 @@ class FtpListingReader {
   static constexpr size_t kMaxLine = 4096;
   explicit FtpListingReader(FtpListFormat format) : format_(format) {}
   template <typename Emit>
-  void Feed(std::string_view data, Emit&& emit) {
+  void Feed(std::string_view data, Emit&& sink) {
     for (char c : data) {
       if (c == '\n') {
-        Line(emit);
+        Line(sink);
       } else if (pending_.size() < kMaxLine + 1) {
         pending_ += c;
       }
     }
   }
   template <typename Emit>
-  void Finish(Emit&& emit) {
-    if (!pending_.empty()) Line(emit);
+  void Finish(Emit&& sink) {
+    if (!pending_.empty()) Line(sink);
   }
 
  private:
   template <typename Emit>
-  void Line(Emit& emit) {
+  void Line(Emit& sink) {
     if (!pending_.empty() && pending_.back() == '\r') pending_.pop_back();
     if (pending_.size() <= kMaxLine) {
-      if (auto e = ParseFtpListLine(pending_, format_)) emit(*e);
+      if (auto e = ParseFtpListLine(pending_, format_)) sink(*e);
     }
     pending_.clear();
   }
