@@ -6,6 +6,7 @@
 #include "forms/default_instance.h"
 #include "forms/web_browser.h"
 #include "frm_FileCreate.h"
+#include "ftp/frm_Upload.h"
 #include "network/frm_NWSetup.h"
 
 namespace app {
@@ -59,6 +60,8 @@ void WireWindows(frm_FileCreate& main) {
   });
   main.AddFilesMenuEntry(QStringLiteral("Network Setup..."), &ShowModeless<network::frm_NWSetup>)
       ->setObjectName(QStringLiteral("mnuNetworkSetup"));
+  main.AddFilesMenuEntry(QStringLiteral("Upload File..."), &ShowModeless<ftp::frm_Upload>)
+      ->setObjectName(QStringLiteral("mnuUploadFile"));
 }
 
 }  // namespace app
