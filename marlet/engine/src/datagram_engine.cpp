@@ -1,5 +1,6 @@
 #include "marlet/datagram_engine.h"
 
+#include <atomic>
 #include <cstring>
 #include <new>
 
@@ -11,6 +12,9 @@ namespace {
 
 constexpr int kWindowExtraBytes = 12;
 
+// Engines of the process; the last one to go takes the notice window class with it.
+std::atomic<int> g_engines{0};
+
 sockaddr_in Address(ULONG address, uint16_t port) {
   sockaddr_in a{};
   a.sin_family = AF_INET;
@@ -20,6 +24,30 @@ sockaddr_in Address(ULONG address, uint16_t port) {
 }
 
 }  // namespace
+
+// Held by every frame that calls out to the sink and uses the engine afterwards: a handler may
+// have destroyed it meanwhile, which the destructor tells each guard still on the stack.
+class DatagramEngine::LifeGuard {
+ public:
+  explicit LifeGuard(DatagramEngine* engine) : engine_(engine), next_(engine->guards_) {
+    engine->guards_ = this;
+  }
+  ~LifeGuard() {
+    if (!destroyed_) engine_->guards_ = next_;
+  }
+  LifeGuard(const LifeGuard&) = delete;
+  LifeGuard& operator=(const LifeGuard&) = delete;
+
+  bool destroyed() const { return destroyed_; }
+  static void EngineDestroyed(LifeGuard* first) {
+    for (LifeGuard* g = first; g; g = g->next_) g->destroyed_ = true;
+  }
+
+ private:
+  DatagramEngine* engine_;
+  LifeGuard* next_;
+  bool destroyed_ = false;
+};
 
 LRESULT CALLBACK NoticeWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   auto* engine = reinterpret_cast<DatagramEngine*>(GetWindowLongPtrA(window, 0));
@@ -54,6 +82,7 @@ void UnregisterNoticeWindowClass() {
 }
 
 DatagramEngine::DatagramEngine(EventSink* sink) : sink_(sink) {
+  ++g_engines;
   charset_mode_ = GetACP() == 932 ? 1 : 0;
   window_ = CreateNoticeWindow(this);
   if (window_) winsock_loaded_ = WinsockLibrary::Load();
@@ -66,11 +95,11 @@ DatagramEngine::DatagramEngine(EventSink* sink) : sink_(sink) {
 }
 
 DatagramEngine::~DatagramEngine() {
+  LifeGuard::EngineDestroyed(guards_);
   Begin();
   if (g_sockets.WSAIsBlocking()) g_sockets.WSACancelBlockingCall();
   // Datagrams still waiting are dropped with the socket, not delivered.
-  if (socket_ != INVALID_SOCKET) g_sockets.closesocket(socket_);
-  socket_ = INVALID_SOCKET;
+  if (socket_ != INVALID_SOCKET) CloseSocket();
   buffer_.reset();
   ReleaseWinsock();
   if (window_) {
@@ -78,6 +107,7 @@ DatagramEngine::~DatagramEngine() {
     SetWindowLongPtrA(window_, 0, 0);
     DestroyWindow(window_);
   }
+  if (--g_engines == 0) UnregisterNoticeWindowClass();
 }
 
 Code DatagramEngine::Begin() {
@@ -119,13 +149,13 @@ LRESULT DatagramEngine::WindowProc(HWND window, UINT message, WPARAM wparam, LPA
     case FD_READ:
       if (accept_data_ && !in_receive_) {
         in_receive_ = true;
-        ReceiveLoop(false);
+        if (!ReceiveLoop(false)) return 0;
         in_receive_ = false;
         if (close_pending_) Deactivate();
       }
       break;
     case FD_WRITE:
-      if (sink_) sink_->ReadyToSend();
+      if (sink_) sink_->ReadyToSend();  // the last use of the engine: a handler may destroy it
       break;
     default:
       break;
@@ -134,10 +164,24 @@ LRESULT DatagramEngine::WindowProc(HWND window, UINT message, WPARAM wparam, LPA
 }
 
 void DatagramEngine::Close() {
-  if (socket_ != INVALID_SOCKET) g_sockets.closesocket(socket_);
-  socket_ = INVALID_SOCKET;
+  if (socket_ != INVALID_SOCKET) CloseSocket();
   in_receive_ = false;
   accept_data_ = true;
+}
+
+int DatagramEngine::CloseSocket() {
+  const int result = g_sockets.closesocket(socket_);
+  // With the table on its placeholders the call above failed with 10093, but the library
+  // may still be started by someone else, with this socket bound in it.
+  if (socket_closer_ && g_sockets.closesocket != socket_closer_) socket_closer_(socket_);
+  socket_ = INVALID_SOCKET;
+  socket_closer_ = nullptr;
+  return result;
+}
+
+bool DatagramEngine::EnsureBuffer() {
+  if (!buffer_) buffer_.reset(new (std::nothrow) char[max_packet_size_ + 1]);
+  return buffer_ != nullptr;
 }
 
 Code DatagramEngine::Activate() {
@@ -148,6 +192,7 @@ Code DatagramEngine::Activate() {
 
   socket_ = g_sockets.socket(AF_INET, SOCK_DGRAM, 0);
   if (socket_ == INVALID_SOCKET) return LastSocketError();
+  socket_closer_ = g_sockets.closesocket;
   if (share_local_port_) SetIntOption(SOL_SOCKET, SO_REUSEADDR, 1);
 
   const sockaddr_in local = Address(local_address_, local_port_);
@@ -207,25 +252,32 @@ Code DatagramEngine::Deactivate() {
     close_pending_ = true;
     return Finish(kOk);
   }
-  if (accept_data_) ReceiveLoop(true);
+  // Returns without touching the engine when a handler destroyed it; the caller holds its
+  // owner for the call, or must not use it after.
+  if (accept_data_ && !ReceiveLoop(true)) return kOk;
   // A handler may have closed the socket from inside that loop; that close was the close.
   if (socket_ == INVALID_SOCKET) {
     Close();
     return Finish(kOk);
   }
-  const int result = g_sockets.closesocket(socket_);
-  socket_ = INVALID_SOCKET;
+  const int result = CloseSocket();
   Close();
   if (result == SOCKET_ERROR) return LastSocketError();
   return Finish(kOk);
 }
 
-void DatagramEngine::ReceiveLoop(bool nested) {
+bool DatagramEngine::ReceiveLoop(bool nested) {
   while (socket_ != INVALID_SOCKET && accept_data_) {
     if (close_pending_ && !nested) {
       in_receive_ = false;
+      LifeGuard guard(this);
       Deactivate();
-      return;
+      return !guard.destroyed();
+    }
+    // Empty only while a delivery further up the stack has it: that one needs its bytes.
+    if (!EnsureBuffer()) {
+      if (sink_) sink_->Error(kOutOfMemory, "Out of memory.");
+      return true;
     }
     sockaddr_in from{};
     int received;
@@ -239,26 +291,37 @@ void DatagramEngine::ReceiveLoop(bool nested) {
     }
     if (received == SOCKET_ERROR) {
       const Code code = g_sockets.WSAGetLastError();
-      if (code == kWouldBlock || code == kNotSocket) return;
-      if (sink_) sink_->Error(code, code == kConnectionReset ? kUnreachableText : kRecvErrorText);
-      return;
+      if (code == kWouldBlock || code == kNotSocket) return true;
+      if (!sink_) return true;
+      LifeGuard guard(this);
+      sink_->Error(code, code == kConnectionReset ? kUnreachableText : kRecvErrorText);
+      return !guard.destroyed();
     }
     // An empty datagram is consumed without an event; the ones queued behind it are
     // still read, also when deactivation is draining the socket.
-    if (received > 0) Deliver(received, from);
+    if (received > 0 && !Deliver(received, from)) return false;
   }
+  return true;
 }
 
-void DatagramEngine::Deliver(int length, const sockaddr_in& from) {
-  if (!sink_) return;
+bool DatagramEngine::Deliver(int length, const sockaddr_in& from) {
+  if (!sink_) return true;
   const char* address = g_sockets.inet_ntoa(from.sin_addr);
   const uint16_t port = g_sockets.ntohs(from.sin_port);
   // The address text lives in the library's per-thread buffer: copy it before the
   // handler makes another library call.
   char address_copy[16] = {};
   if (address) std::strncpy(address_copy, address, sizeof address_copy - 1);
-  buffer_[length] = '\0';
-  sink_->Deliver(buffer_.get(), length, address_copy, port);
+  // Lent, not shared: a handler that receives again (deactivating) or changes MaxPacketSize
+  // gets a buffer of its own, and the host can still read these bytes until the event ends.
+  std::unique_ptr<char[]> lent = std::move(buffer_);
+  const uint32_t lent_size = max_packet_size_;
+  lent[length] = '\0';
+  LifeGuard guard(this);
+  sink_->Deliver(lent.get(), length, address_copy, port);
+  if (guard.destroyed()) return false;
+  if (!buffer_ && lent_size == max_packet_size_) buffer_ = std::move(lent);
+  return true;
 }
 
 Code DatagramEngine::Send(const char* data, int length) {
@@ -294,8 +357,10 @@ bool DatagramEngine::PumpStep(DWORD wait_ms) {
       // Left for the thread's own loop to see.
       PostQuitMessage(static_cast<int>(msg.wParam));
     } else {
+      LifeGuard guard(this);
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
+      if (guard.destroyed()) return false;
     }
   } else if (wait_ms > 0) {
     MsgWaitForMultipleObjects(0, nullptr, FALSE, wait_ms, 0xFF);

@@ -1,6 +1,10 @@
 // One UDP socket per control: bound and configured on activation, read through the socket
 // library's notices to a hidden window, reported to the EventSink. Every socket call goes
 // through the process's socket function table. Lives on the thread that created it.
+//
+// A sink's handler may call back into the engine and may destroy it (the last reference to
+// its owner given back): the engine stops touching itself once its callbacks return, and the
+// bytes a delivery lends stay valid until the delivery returns, whatever the handler did.
 #pragma once
 
 #include <cstdint>
@@ -83,11 +87,12 @@ class DatagramEngine {
   HWND notice_window() const { return window_; }
 
   // One step of the thread's message pump: handles one message or waits up to wait_ms
-  // for one. True while the notice window exists.
+  // for one. True while the notice window exists (false once a handler destroyed the engine).
   bool PumpStep(DWORD wait_ms);
 
  private:
   friend LRESULT CALLBACK NoticeWindowProc(HWND, UINT, WPARAM, LPARAM);
+  class LifeGuard;
 
   LRESULT WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   Code Begin();
@@ -97,8 +102,11 @@ class DatagramEngine {
   Code SetIntOption(int level, int option, int value);
   void ApplyOptions();
   void Close();
-  void ReceiveLoop(bool nested);
-  void Deliver(int length, const sockaddr_in& from);
+  int CloseSocket();
+  bool EnsureBuffer();
+  // False when a handler destroyed the engine meanwhile.
+  bool ReceiveLoop(bool nested);
+  bool Deliver(int length, const sockaddr_in& from);
   Code Resolve(const char* host, bool remote, ULONG* address);
   const char* AddressText(ULONG address);
 
@@ -114,12 +122,16 @@ class DatagramEngine {
   LONG in_buffer_size_ = kDefaultBufferSize;
   LONG out_buffer_size_ = kDefaultBufferSize;
   SOCKET socket_ = INVALID_SOCKET;
+  // The closesocket of the library that made the socket. The library is never unloaded, so
+  // the socket can still be closed after the table went back to its placeholders.
+  LPFN_CLOSESOCKET socket_closer_ = nullptr;
   ULONG remote_address_ = 0;
   uint16_t remote_port_ = 0;
   uint16_t local_port_ = 0;
   LONG type_of_service_ = 0;
   uint16_t time_to_live_ = 0;
-  // One buffer, reused for every datagram; one spare byte for the NUL after the data.
+  // One buffer, reused for every datagram; one spare byte for the NUL after the data. Lent to
+  // a delivery while it runs (empty meanwhile).
   std::unique_ptr<char[]> buffer_;
   uint32_t max_packet_size_ = 0;
   bool accept_data_ = true;
@@ -128,9 +140,11 @@ class DatagramEngine {
   bool dont_route_ = false;
   bool use_connection_ = false;
   bool share_local_port_ = false;
+  LifeGuard* guards_ = nullptr;
 };
 
-// At process detach of the control library.
+// Done when the last engine of the process goes, so that the class never outlives the code
+// of its window procedure; again at process detach of the control library, harmlessly.
 void UnregisterNoticeWindowClass();
 
 }  // namespace marlet
