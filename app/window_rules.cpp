@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QPushButton>
 
+#include "comms/frm_Test.h"
 #include "forms/default_instance.h"
 #include "forms/web_browser.h"
 #include "frm_FileCreate.h"
@@ -62,6 +63,7 @@ void WireWindows(frm_FileCreate& main) {
       ->setObjectName(QStringLiteral("mnuNetworkSetup"));
   main.AddFilesMenuEntry(QStringLiteral("Upload File..."), &ShowModeless<ftp::frm_Upload>)
       ->setObjectName(QStringLiteral("mnuUploadFile"));
+  main.SetMenuAction(main.mnuComms, &comms::ShowTestWindow);
 }
 
 }  // namespace app
