@@ -88,8 +88,9 @@ TEST(CommsTestLogic, SntpAnswersTurnTheLampGreenAndSilenceWaitsForTheWatchdog) {
     int lamp;
     std::string verdict;  // a pattern
   } cases[] = {
+      // chronyd serves this machine's own clock: no offset beyond what a loaded run adds.
       {"chrony", chrony_port, "127.0.0.1", comms::kLampGreen,
-       R"(Synchronised: stratum 10, leap 0 \(no warning\), offset [+-]0\.0\d\d s)"},
+       R"(Synchronised: stratum 10, leap 0 \(no warning\), offset [+-]0\.\d\d\d s)"},
       {"any datagram, name typed", any_datagram.port(), "localhost", comms::kLampGreen,
        R"(Not a time reply \(5 bytes\))"},
       {"silent", silent.port(), "127.0.0.1", comms::kLampRed, ""},
