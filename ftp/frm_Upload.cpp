@@ -109,6 +109,13 @@ void frm_Upload::Form_Load() {
 }
 
 void frm_Upload::closeEvent(QCloseEvent* event) {
+  // A send waits inside a handler of this window: closing now would delete the window under
+  // it. The transfer is stopped instead; the handler reports that and the window stays.
+  if (FTP1.CommandSelector() != controls::FtpClient::kCommandNone) {
+    FTP1.Interrupt();
+    event->ignore();
+    return;
+  }
   if (!unloaded_) Form_Unload();
   event->accept();
 }

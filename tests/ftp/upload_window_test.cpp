@@ -232,11 +232,13 @@ TEST_F(UploadWindow, CancelAndNoChangeNothing) {
   EXPECT_FALSE(fs::exists(settings));
 }
 
+// Uploads below are larger than loopback's socket buffers hold, so that they are still running
+// when the test acts.
 TEST_F(UploadWindow, ServerKilledDuringTheUpload) {
   FtpServerOptions o;
   o.rate_limit = 256 * 1024;
   FtpServer server(o);
-  std::ofstream(dir + "/" + kFile, std::ios::binary) << std::string(4 * 1024 * 1024, 'x');
+  std::ofstream(dir + "/" + kFile, std::ios::binary) << std::string(16 * 1024 * 1024, 'x');
   auto forward = w->FTP1.events().Transfer;
   w->FTP1.events().Transfer = [&](int32_t bytes) {
     forward(bytes);
@@ -258,6 +260,27 @@ TEST_F(UploadWindow, ServerKilledDuringTheUpload) {
   EXPECT_NE(std::find(trail.begin(), trail.end(), "Disconnected"), trail.end());
   EXPECT_EQ(w->Shape1->FillColor(), ftp::kLampRed);
   EXPECT_TRUE(w->Cmd_LogOn->isEnabled());
+  EXPECT_TRUE(w->cmd_SendFile->isEnabled());
+  EXPECT_FALSE(fs::exists(settings));
+}
+
+TEST_F(UploadWindow, ClosingDuringAnUploadStopsItAndKeepsTheWindow) {
+  FtpServerOptions o;
+  o.rate_limit = 256 * 1024;
+  FtpServer server(o);
+  std::ofstream(dir + "/" + kFile, std::ios::binary) << std::string(16 * 1024 * 1024, 'x');
+  auto forward = w->FTP1.events().Transfer;
+  w->FTP1.events().Transfer = [&](int32_t bytes) {
+    forward(bytes);
+    if (bytes > 0) w->close();
+  };
+  Fill(server.host(), "meter", "secret");
+  Send();
+  ASSERT_EQ(Boxes().size(), 2u);
+  EXPECT_EQ(Boxes()[1], (Box{"Error: 12017 The operation was interrupted", kAppTitle,
+                            forms::vbOKOnly}));
+  EXPECT_TRUE(forms::DefaultInstance<frm_Upload>::Exists());
+  EXPECT_TRUE(w->isVisible());
   EXPECT_TRUE(w->cmd_SendFile->isEnabled());
   EXPECT_FALSE(fs::exists(settings));
 }
