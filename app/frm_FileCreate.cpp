@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QShortcut>
 
 #include <variant>
 
@@ -129,6 +130,13 @@ void frm_FileCreate::BuildMenu() {
   mnuComms = Entry(m1, "mnuComms", "Test Communications");
   // The windows these open come with their own modules; until one is wired the entry is off.
   for (QAction* entry : {Mfp, mnuDebug, mnuComms}) entry->setEnabled(false);
+  // F10 opens the menu bar, as on the desktops our technicians use: the menus, and through
+  // them every other window, without a mouse. The captions stay as they are named.
+  auto* to_menu = new QShortcut(QKeySequence(Qt::Key_F10), this);
+  connect(to_menu, &QShortcut::activated, this, [this] {
+    menuBar()->setFocus(Qt::ShortcutFocusReason);
+    menuBar()->setActiveAction(m1->menuAction());
+  });
 }
 
 void frm_FileCreate::SetMenuAction(QAction* entry, std::function<void()> action) {

@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTest>
 
 #include "forms/app.h"
 #include "forms/default_instance.h"
@@ -48,6 +49,14 @@ TEST(MainWindow, KeyboardOrderAndAnnouncedNames) {
   EXPECT_EQ(w.cmd_ReadRaw->accessibleName().toStdString(), "Read File");
   EXPECT_EQ(w.wb->accessibleName().toStdString(), "wb");
   EXPECT_EQ(testsupport::UnnamedControls(&w), std::vector<std::string>{});
+
+  // F10 opens the menu bar; the rest of the program is reached from there.
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w, 5000));
+  QTest::keyClick(&w, Qt::Key_F10);
+  EXPECT_EQ(w.menuBar()->activeAction(), w.m1->menuAction());
+  QTest::keyClick(w.m1, Qt::Key_Escape);
+  w.menuBar()->setActiveAction(nullptr);
   for (QPushButton* button : {w.cmd_CreateFile, w.cmd_ReadRaw}) button->setEnabled(false);
 }
 
