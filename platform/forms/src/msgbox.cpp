@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <utility>
@@ -84,11 +85,13 @@ std::string InputBox(const std::string& prompt, const std::string& title,
                      const std::string& default_text) {
   DialogCall call{DialogCall::Input, prompt, TitleOr(title), 0, default_text};
   if (DialogHook* hook = CurrentDialogHook()) return hook->OnInput(call);
-  bool ok = false;
-  QString text = QInputDialog::getText(
-      QApplication::activeWindow(), QString::fromStdString(call.title),
-      QString::fromStdString(prompt), QLineEdit::Normal, QString::fromStdString(default_text), &ok);
-  return ok ? text.toStdString() : std::string();
+  QInputDialog dialog(QApplication::activeWindow());
+  dialog.setWindowTitle(QString::fromStdString(call.title));
+  dialog.setLabelText(QString::fromStdString(prompt));
+  dialog.setTextValue(QString::fromStdString(default_text));
+  // The prompt is plain text, as in a message box.
+  for (QLabel* label : dialog.findChildren<QLabel*>()) label->setTextFormat(Qt::PlainText);
+  return dialog.exec() == QDialog::Accepted ? dialog.textValue().toStdString() : std::string();
 }
 
 }  // namespace forms

@@ -4,6 +4,8 @@
 
 #include <sys/stat.h>
 #include <QApplication>
+#include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
@@ -171,6 +173,21 @@ TEST(MsgBox, ShowsItsTextAsPlainText) {
   forms::MsgBox("<b>setup_1.txt</b> <img src=x>", forms::vbOKOnly, "Title");
   EXPECT_EQ(format, Qt::PlainText);
   EXPECT_EQ(text.toStdString(), "<b>setup_1.txt</b> <img src=x>");
+}
+
+TEST(MsgBox, InputBoxPromptIsPlainTextToo) {
+  std::vector<Qt::TextFormat> formats;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr) return;
+    for (const QLabel* label : dialog->findChildren<QLabel*>()) {
+      if (label->text() == QStringLiteral("<i>Host?</i>")) formats.push_back(label->textFormat());
+    }
+    dialog->setTextValue(QStringLiteral("127.0.0.1"));
+    dialog->accept();
+  });
+  EXPECT_EQ(forms::InputBox("<i>Host?</i>", "Test"), "127.0.0.1");
+  EXPECT_EQ(formats, std::vector<Qt::TextFormat>{Qt::PlainText});
 }
 
 class Throwing : public QObject {
