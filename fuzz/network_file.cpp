@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text_files.h"
 #include "network/create_file.h"
 #include "network/load_file.h"
 
@@ -53,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const std::string line = Line(state);
   if (line.empty()) return 0;
-  Write(path, line + "\r\n");
+  // As the window's writer does: the line in the ANSI code page, with its line end.
+  if (!base::WriteStringToFile(line, path, [](const forms::Message&) { return 0; })) std::abort();
   network::SetupState again;
   if (network::LoadNetworkFile(path, name, again, fields) || Line(again) != line) std::abort();
   return 0;
