@@ -74,10 +74,11 @@ std::string FtpStateText(int state, long response_code, const std::string& respo
 TestLogic::TestLogic(TestView& view, TestPorts ports, std::function<SystemTime()> clock)
     : view_(view), ports_(ports), clock_(std::move(clock)) {
   WinSock.OnDataArrival = [this](long n) { WinSock_DataArrival(n); };
-  WinSock.OnClose = [this] { CloseSocket(WinSock); };
+  WinSock.OnClose = [this] { WinSock_Close(); };
   WinSock.OnError = [this](int n, const std::string& d) { WinSock_Error(n, d); };
   Winsock1.OnDataArrival = [this](long n) { Winsock1_DataArrival(n); };
-  Winsock1.OnClose = [this] { CloseSocket(Winsock1); };
+  Winsock1.OnClose = [this] { Winsock1_Close(); };
+  // Winsock1's Connect event is not used: the daytime server speaks first.
   Winsock1.OnError = [this](int n, const std::string& d) { Winsock1_Error(n, d); };
   Inet1.OnStateChanged = [this](int state) { Inet1_StateChanged(state); };
 }

@@ -90,6 +90,8 @@ class TestLogic {
  private:
   void WinSock_DataArrival(long bytes_total);
   void Winsock1_DataArrival(long bytes_total);
+  void WinSock_Close() { CloseSocket(WinSock); }
+  void Winsock1_Close() { CloseSocket(Winsock1); }
   void WinSock_Error(int number, const std::string& description);
   void Winsock1_Error(int number, const std::string& description);
   void Inet1_StateChanged(int state);
