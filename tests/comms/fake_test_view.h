@@ -6,6 +6,7 @@
 #include <chrono>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "comms/test_logic.h"
@@ -48,7 +49,12 @@ class FakeTestView final : public comms::TestView {
   void SetFtpTexts(const std::string& server, const std::string& user,
                    const std::string& password) override;
   void SetLamp(comms::Test test, int color) override { lamps[test] = color; }
-  void EnableTest(comms::Test test, bool on) override { enabled[test] = on; }
+  void EnableTest(comms::Test test, bool on) override {
+    enabled[test] = on;
+    enable_log.emplace_back(test, on);
+  }
+  // Every change in order: a loopback answer can re-enable a button inside its own click.
+  std::vector<std::pair<comms::Test, bool>> enable_log;
   void EnableWatchdog(bool on) override;
   void SetFtpStatus(const std::string& text) override { ftp_status.push_back(text); }
   void SetSntpVerdict(const std::string& text) override { verdict = text; }

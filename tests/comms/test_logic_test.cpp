@@ -134,8 +134,10 @@ TEST(CommsTestLogic, DaytimeAnswersOrTellsTheSocketError) {
     SCOPED_TRACE(c.name);
     Window w({123, c.port});
     w.view.daytime_server = c.host;
+    w.view.enable_log.clear();
     w.logic.Cmd_DayTime_Click();
-    EXPECT_FALSE(w.view.enabled[Lamp::DayTime]);
+    ASSERT_FALSE(w.view.enable_log.empty());
+    EXPECT_EQ(w.view.enable_log.front(), std::make_pair(Lamp::DayTime, false));
     ASSERT_TRUE(w.view.PumpUntil([&] { return w.view.enabled[Lamp::DayTime]; }, 5s));
     EXPECT_EQ(w.view.lamps[Lamp::DayTime], c.lamp);
     EXPECT_EQ(w.logic.Winsock1.State(), controls::sckClosed);
