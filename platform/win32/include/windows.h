@@ -10,3 +10,5 @@
 #include "win32/module.h"
 #include "win32/winuser.h"
 #include "win32/message.h"
+#include "win32/resource.h"
+#include "win32/wingdi.h"

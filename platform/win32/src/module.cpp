@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "module_lookup.h"
 #include "module_search.h"
 #include "win32/error.h"
 
@@ -210,3 +211,15 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
   dlclose(handle);  // RTLD_NOLOAD counted a reference; GetModuleHandleA takes none
   return static_cast<HMODULE>(handle);
 }
+
+namespace win32::module {
+
+void* OwnSymbolOf(HMODULE module, const char* symbol, bool& module_ok) {
+  void* handle = module == nullptr ? ProgramHandle() : static_cast<void*>(module);
+  module_ok = handle == ProgramHandle() || IsLoaded(module);
+  if (!module_ok) return nullptr;
+  // For the program, dlsym searches every global library too; OwnSymbol keeps its own.
+  return OwnSymbol(static_cast<HMODULE>(handle), symbol);
+}
+
+}  // namespace win32::module
