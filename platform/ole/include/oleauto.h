@@ -76,3 +76,15 @@ STDAPI UnRegisterTypeLib(REFGUID libID, WORD wVerMajor, WORD wVerMinor, LCID lci
 STDAPI DispGetIDsOfNames(ITypeInfo* ptinfo, OLECHAR** rgszNames, UINT cNames, DISPID* rgdispid);
 STDAPI DispInvoke(void* _this, ITypeInfo* ptinfo, DISPID dispidMember, WORD wFlags,
                   DISPPARAMS* pparams, VARIANT* pvarResult, EXCEPINFO* pexcepinfo, UINT* puArgErr);
+
+// Type libraries from a module's TYPELIB resource (resource 1, or N for a path ending in
+// "\N") or from a file holding the stored form of ole/type_library_file.h. Unlike Windows,
+// LoadTypeLib never writes the registry; LoadTypeLibEx registers with REGKIND_REGISTER only.
+enum tagREGKIND { REGKIND_DEFAULT = 0, REGKIND_REGISTER, REGKIND_NONE };
+typedef enum tagREGKIND REGKIND;
+STDAPI LoadTypeLib(LPCOLESTR szFile, ITypeLib** pptlib);
+STDAPI LoadTypeLibEx(LPCOLESTR szFile, REGKIND regkind, ITypeLib** pptlib);
+// The path registered for the library: the same major version with the highest minor one not
+// below wMin; the locale, then its primary language, then locale 0.
+STDAPI QueryPathOfRegTypeLib(REFGUID guid, USHORT wMaj, USHORT wMin, LCID lcid, BSTR* lpbstrPathName);
+STDAPI LoadRegTypeLib(REFGUID rguid, WORD wVerMajor, WORD wVerMinor, LCID lcid, ITypeLib** pptlib);
