@@ -212,6 +212,47 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
   return static_cast<HMODULE>(handle);
 }
 
+BOOL WINAPI GetModuleHandleExA(DWORD dwFlags, LPCSTR lpModuleName, HMODULE* phModule) {
+  if (phModule == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  *phModule = nullptr;
+  HMODULE module = nullptr;
+  if (dwFlags & GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS) {
+    Dl_info info{};
+    link_map* owner = nullptr;
+    if (lpModuleName == nullptr ||
+        dladdr1(lpModuleName, &info, reinterpret_cast<void**>(&owner), RTLD_DL_LINKMAP) == 0 ||
+        owner == nullptr) {
+      SetLastError(ERROR_MOD_NOT_FOUND);
+      return FALSE;
+    }
+    // The program's link map is the handle dlopen(NULL) gives.
+    module = static_cast<HMODULE>(owner == LinkMapOf(ProgramHandle()) ? ProgramHandle()
+                                                                        : static_cast<void*>(owner));
+  } else {
+    module = GetModuleHandleA(lpModuleName);
+    if (module == nullptr) return FALSE;
+  }
+  if (!(dwFlags & GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT) &&
+      static_cast<void*>(module) != ProgramHandle()) {
+    // A reference of our own, as LoadLibraryA takes one, so that FreeLibrary balances it.
+    link_map* map = LinkMapOf(module);
+    void* again = map != nullptr && map->l_name != nullptr
+                      ? dlopen(map->l_name, RTLD_NOW | RTLD_NOLOAD)
+                      : nullptr;
+    if (again == nullptr) {
+      SetLastError(ERROR_MOD_NOT_FOUND);
+      return FALSE;
+    }
+    std::lock_guard lock(Modules().mu);
+    ++Modules().counts[again];
+  }
+  *phModule = module;
+  return TRUE;
+}
+
 namespace win32::module {
 
 void* OwnSymbolOf(HMODULE module, const char* symbol, bool& module_ok) {

@@ -164,3 +164,41 @@ TEST(ThreadError, LastErrorIsPerThread) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Modules, HandleFromAnAddressInsideTheModule) {
+  HMODULE m = LoadLibraryA(FixturePath().c_str());
+  ASSERT_NE(m, nullptr);
+  FARPROC answer = GetProcAddress(m, "Answer");
+  struct Case {
+    DWORD flags;
+    LPCSTR where;
+    HMODULE expected;
+  } cases[] = {
+      {GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+       reinterpret_cast<LPCSTR>(answer), m},
+      {GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(answer), m},
+      {GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+       reinterpret_cast<LPCSTR>(&FixturePath), GetModuleHandleA(nullptr)},
+      {GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, "ordinal_fixture", m},
+  };
+  for (const Case& c : cases) {
+    HMODULE found = nullptr;
+    EXPECT_TRUE(GetModuleHandleExA(c.flags, c.where, &found)) << c.flags;
+    EXPECT_EQ(found, c.expected) << c.flags;
+  }
+  // The second case took a reference: the module stays loaded after one FreeLibrary.
+  EXPECT_TRUE(FreeLibrary(m));
+  EXPECT_EQ(GetModuleHandleA(FixturePath().c_str()), m);
+  EXPECT_TRUE(FreeLibrary(m));
+
+  int on_the_stack = 0;
+  HMODULE none = reinterpret_cast<HMODULE>(&on_the_stack);
+  EXPECT_FALSE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                  reinterpret_cast<LPCSTR>(&on_the_stack), &none));
+  EXPECT_EQ(none, nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+}
+
+}  // namespace

@@ -27,6 +27,14 @@ WIN32_API DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWO
 // NULL gives the program's handle. Does not load and does not count a reference.
 WIN32_API HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
 
+#define GET_MODULE_HANDLE_EX_FLAG_PIN 0x00000001
+#define GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT 0x00000002
+#define GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS 0x00000004
+// With FROM_ADDRESS, lpModuleName is any address inside the module: how a library finds its
+// own handle. Without UNCHANGED_REFCOUNT the handle counts a reference for FreeLibrary.
+// PIN is accepted and has no effect.
+WIN32_API BOOL WINAPI GetModuleHandleExA(DWORD dwFlags, LPCSTR lpModuleName, HMODULE* phModule);
+
 // Extension: how a shared library exports entry points by ordinal. It defines, with C linkage
 // and default visibility, an array named Win32ExportTable ending with an entry whose Ordinal
 // is 0. GetProcAddress by name looks in it first, then at the library's dynamic symbols.
