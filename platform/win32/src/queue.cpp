@@ -141,9 +141,22 @@ bool Queue::HarvestDue() const {
 
 void Queue::Harvest(int timeout_ms) {
   struct Ready {
-    WIN32_WATCH_PROC proc;
-    ULONG_PTR context;
+    std::uint64_t id;
     DWORD revents;
+  };
+  // One callback may close other watches of the same batch (and free their contexts): each
+  // is looked up again just before its call, and skipped once gone.
+  auto call = [this](const Ready& r) {
+    WIN32_WATCH_PROC proc = nullptr;
+    ULONG_PTR context = 0;
+    {
+      std::lock_guard lock(mu_);
+      auto it = watches_.find(r.id);
+      if (it == watches_.end()) return;
+      proc = it->second.proc;
+      context = it->second.context;
+    }
+    proc(context, r.revents);
   };
   std::vector<Ready> ready;
   {
@@ -153,31 +166,25 @@ void Queue::Harvest(int timeout_ms) {
       for (auto& [id, w] : watches_) {
         if (!w.recheck) continue;
         w.recheck = false;
-        ready.push_back({w.proc, w.context, 0});
+        ready.push_back({id, 0});
       }
       rechecks_ = 0;
       timeout_ms = 0;
     }
   }
-  for (const Ready& r : ready) r.proc(r.context, 0);
+  for (const Ready& r : ready) call(r);
   ready.clear();
 
   std::array<epoll_event, 32> events{};
   int n = epoll_wait(epoll_fd_, events.data(), static_cast<int>(events.size()), timeout_ms);
   last_harvest_ = std::chrono::steady_clock::now();
   if (n <= 0) return;
-  {
-    std::lock_guard lock(mu_);
-    for (int i = 0; i < n; ++i) {
-      // epoll_event is packed on x86-64: the tag is copied out rather than bound unaligned.
-      const uint64_t tag = events[i].data.u64;
-      if (tag == kWakeTag) continue;
-      auto it = watches_.find(tag);
-      if (it == watches_.end()) continue;
-      ready.push_back({it->second.proc, it->second.context, events[i].events});
-    }
+  for (int i = 0; i < n; ++i) {
+    // epoll_event is packed on x86-64: the tag is copied out rather than bound unaligned.
+    const uint64_t tag = events[i].data.u64;
+    if (tag != kWakeTag) ready.push_back({tag, events[i].events});
   }
-  for (const Ready& r : ready) r.proc(r.context, r.revents);
+  for (const Ready& r : ready) call(r);
 }
 
 bool Queue::Take(MSG* out, const Filter& filter, bool remove, bool wait) {

@@ -384,6 +384,51 @@ TEST_F(Queue, EdgeWatchStaysArmedAndReportsOnlyNewReadiness) {
   close(pipefd[1]);
 }
 
+// Two watches ready at once, each of which closes the other and frees its context: the one
+// called second must not be called at all.
+struct Pair {
+  HANDLE other = nullptr;
+  Pair** other_self = nullptr;  // where the other's context lives, freed on close
+  int* calls = nullptr;
+};
+
+void CALLBACK OnPaired(ULONG_PTR context, DWORD) {
+  auto* self = reinterpret_cast<Pair*>(context);
+  ++*self->calls;
+  Win32CloseWatch(self->other);
+  delete *self->other_self;
+  *self->other_self = nullptr;
+}
+
+TEST_F(Queue, WatchClosedByAnEarlierCallbackOfTheSameTurnIsNotCalled) {
+  int a[2], b[2];
+  ASSERT_EQ(pipe(a), 0);
+  ASSERT_EQ(pipe(b), 0);
+  HWND h = Create();
+  int calls = 0;
+  Pair* first = new Pair;
+  Pair* second = new Pair;
+  first->calls = second->calls = &calls;
+  HANDLE wa = Win32CreateWatch(h, a[0], OnPaired, reinterpret_cast<ULONG_PTR>(first));
+  HANDLE wb = Win32CreateWatch(h, b[0], OnPaired, reinterpret_cast<ULONG_PTR>(second));
+  first->other = wb;
+  first->other_self = &second;
+  second->other = wa;
+  second->other_self = &first;
+  ASSERT_TRUE(Win32ArmWatch(wa, POLLIN));
+  ASSERT_TRUE(Win32ArmWatch(wb, POLLIN));
+  ASSERT_EQ(write(a[1], "a", 1), 1);
+  ASSERT_EQ(write(b[1], "b", 1), 1);
+  Drain();
+  EXPECT_EQ(calls, 1);
+  // The survivor still owns its watch.
+  EXPECT_TRUE((first != nullptr) != (second != nullptr));
+  EXPECT_TRUE(Win32CloseWatch(first != nullptr ? wa : wb));
+  delete first;
+  delete second;
+  for (int fd : {a[0], a[1], b[0], b[1]}) close(fd);
+}
+
 // Asks for a recheck from inside a window procedure, as a library's recv would.
 LRESULT CALLBACK RecheckingProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
   if (msg == WM_USER + 60) {
