@@ -70,9 +70,18 @@ int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteS
 
   std::string_view in(lpMultiByteStr, cbMultiByte < 0 ? std::strlen(lpMultiByteStr) + 1
                                                       : static_cast<std::size_t>(cbMultiByte));
+  if (cp == 1252) {
+    // The common case (datagrams, file lines): no intermediate string, and a size query
+    // costs nothing, since every byte is one character.
+    if (in.size() > static_cast<std::size_t>(INT32_MAX)) return Fail(ERROR_INVALID_PARAMETER);
+    const int size = static_cast<int>(in.size());
+    if (cchWideChar == 0) return size;
+    if (size > cchWideChar) return Fail(ERROR_INSUFFICIENT_BUFFER);
+    win32::nls::Decode1252Into(in, reinterpret_cast<char16_t*>(lpWideCharStr));
+    return size;
+  }
   std::u16string out;
   Outcome outcome = cp == CP_UTF8 ? win32::nls::DecodeUtf8(in, out)
-                    : cp == 1252  ? win32::nls::Decode1252(in, out)
                                   : win32::nls::DecodeIconv(cp, in, out);
   if (outcome == Outcome::Unsupported) return Fail(ERROR_INVALID_PARAMETER);
   if (outcome == Outcome::Invalid && (dwFlags & MB_ERR_INVALID_CHARS) != 0)

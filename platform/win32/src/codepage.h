@@ -12,7 +12,8 @@ enum class Outcome { Ok, Replaced, Invalid, Unsupported };
 Outcome DecodeUtf8(std::string_view in, std::u16string& out);
 Outcome EncodeUtf8(std::u16string_view in, std::string& out, bool strict);
 
-Outcome Decode1252(std::string_view in, std::u16string& out);
+// One character per byte, every byte defined: straight into a buffer of in.size() characters.
+void Decode1252Into(std::string_view in, char16_t* out);
 // Characters outside the code page become `fallback` (no best-fit mapping).
 Outcome Encode1252(std::u16string_view in, std::string& out, char fallback);
 

@@ -27,15 +27,13 @@ bool EncodeOne(char16_t c, char& byte) {
 
 }  // namespace
 
-Outcome Decode1252(std::string_view in, std::u16string& out) {
-  out.clear();
-  out.reserve(in.size());
+void Decode1252Into(std::string_view in, char16_t* out) {
   for (char ch : in) {
     auto b = static_cast<unsigned char>(ch);
-    out.push_back(b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : static_cast<char16_t>(b));
+    *out++ = b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : static_cast<char16_t>(b);
   }
-  return Outcome::Ok;
 }
+
 
 Outcome Encode1252(std::u16string_view in, std::string& out, char fallback) {
   out.clear();
