@@ -37,4 +37,20 @@ inline constexpr int kReceiveBuffer = 65536;
 
 Run RawReceive(size_t size, uint64_t count);
 
+// Receiver-limited: batches of `batch` datagrams are put in the receiver's queue first, then
+// drained; only the draining is timed. Payloads start with "seq:" and a 10-digit number.
+inline constexpr int kDrainBuffer = 1 << 20;  // the kernel caps it at its rmem_max
+class BatchSender {
+ public:
+  BatchSender();
+  ~BatchSender();
+  BatchSender(const BatchSender&) = delete;
+  BatchSender& operator=(const BatchSender&) = delete;
+  void Send(uint16_t port, size_t size, uint64_t first, uint64_t count);
+
+ private:
+  int fd_;
+};
+Run RawDrain(size_t size, uint64_t count, uint64_t batch);
+
 }  // namespace bench
