@@ -163,7 +163,9 @@ bool ReadTypeLibDef(const void* data, std::size_t size, TypeLibDef& def) {
     InterfaceDef i;
     i.iid = r.Guid();
     i.name = r.Text();
-    i.dual = r.U8() != 0;
+    const uint8_t dual = r.U8();
+    if (dual > 1) r.Reject();  // one spelling per library: images compare byte for byte
+    i.dual = dual == 1;
     i.members = r.List<MemberDef>([&r] {
       MemberDef m;
       m.dispid = static_cast<DISPID>(r.U32());
