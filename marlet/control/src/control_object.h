@@ -230,6 +230,18 @@ class MarletControl final : public IMarlet,
   };
   HRESULT InnerQueryInterface(REFIID riid, void** ppv);
 
+  // A reference held for the length of a call that may fire events.
+  class Hold {
+   public:
+    explicit Hold(MarletControl* c) : c_(c) { c_->AddRef(); }
+    ~Hold() { c_->Release(); }
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+
+   private:
+    MarletControl* c_;
+  };
+
   // EventSink: the engine's three requests become the three events.
   void Deliver(const char* data, int length, const char* address, uint16_t port) override;
   void Error(Code code, const char* text) override;

@@ -29,6 +29,8 @@ void MarletControl::Deliver(const char* data, int length, const char* address, u
     Error(kEventOutOfMemory, kEventOutOfMemoryText);
     return;
   }
+  // A handler may release the host's last reference: the object outlives its own event.
+  AddRef();
   auto source_port = static_cast<SHORT>(port);
   VARIANT args[3] = {ByRef(VT_I2, &source_port), ByRef(VT_BSTR, &source.value),
                      ByRef(VT_BSTR, &datagram.value)};
@@ -40,6 +42,7 @@ void MarletControl::Deliver(const char* data, int length, const char* address, u
   events_.Fire(kDispDataIn, &params);
   datagram_ = outer_datagram;
   datagram_length_ = outer_length;
+  Release();
 }
 
 void MarletControl::Error(Code code, const char* text) {
@@ -47,12 +50,16 @@ void MarletControl::Error(Code code, const char* text) {
   auto error_code = static_cast<SHORT>(code);
   VARIANT args[2] = {ByRef(VT_BSTR, &description.value), ByRef(VT_I2, &error_code)};
   DISPPARAMS params{args, nullptr, 2, 0};
+  AddRef();
   events_.Fire(kDispError, &params);
+  Release();
 }
 
 void MarletControl::ReadyToSend() {
   DISPPARAMS params{nullptr, nullptr, 0, 0};
+  AddRef();
   events_.Fire(kDispReadyToSend, &params);
+  Release();
 }
 
 bool MarletControl::DesignMode() {

@@ -82,6 +82,8 @@ STDMETHODIMP MarletControl::get_Active(VARIANT_BOOL* pVal) {
 }
 
 STDMETHODIMP MarletControl::put_Active(VARIANT_BOOL newVal) {
+  // Closing delivers what waits: a handler may let go of the host's last reference.
+  const Hold hold(this);
   return Result(newVal ? engine_.Activate() : engine_.Deactivate(), Help(kDispActive));
 }
 
@@ -355,6 +357,7 @@ STDMETHODIMP MarletControl::put_DataInDatagramB(VARIANT) {
 }
 
 STDMETHODIMP MarletControl::DoEvents() {
+  const Hold hold(this);
   engine_.PumpStep(kDoEventsWaitMs);
   return S_OK;
 }

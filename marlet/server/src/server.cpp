@@ -2,11 +2,11 @@
 // and what happens when a process loads and unloads the library.
 #include <atomic>
 #include <mutex>
+#include <type_traits>
 #include <new>
 #include <utility>
 
 #include "marlet/control_factory.h"
-#include "marlet/datagram_engine.h"
 #include "marlet/imarlet.h"
 #include "marlet/winsock_library.h"
 #include "ole/module_registration.h"
@@ -65,6 +65,9 @@ struct Module {
   ClassFactory* factory = nullptr;
 };
 
+// Process detach runs after the library's static destructors: the module's state must
+// have none.
+static_assert(std::is_trivially_destructible_v<Module>);
 Module& TheModule() {
   static Module module;
   return module;
@@ -103,7 +106,8 @@ __attribute__((destructor)) void ProcessDetach() {
     if (m.factory) std::exchange(m.factory, nullptr)->Release();
   }
   ReleaseTypeLibrary();
-  UnregisterNoticeWindowClass();
+  // The notice window class went with the last engine; at process exit the window layer's
+  // own state may already be gone, so it is not touched here.
 }
 
 using UnRegisterTypeLibFunction = HRESULT(STDAPICALLTYPE*)(REFGUID, WORD, WORD, LCID, SYSKIND);

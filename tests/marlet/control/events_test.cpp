@@ -153,6 +153,23 @@ TEST_F(Events, AHandlerThatDeactivatesStillSeesWhatWaited) {
   EXPECT_EQ(sink_.Data(), (std::vector<std::string>{"first", "second", "third"}));
 }
 
+TEST_F(Events, AHandlerMayLetGoOfTheLastReference) {
+  IMarlet* raw = control_.get();
+  bool released = false;
+  sink_.on_event = [&](const Fired& f) {
+    if (f.dispid == marlet::kDispDataIn && !released) {
+      released = true;
+      control_.reset();
+    }
+  };
+  peer_.SendTo(port_, "bye");
+  peer_.SendTo(port_, "late");
+  // The pump's own call keeps the control until it returns; then it goes, sinks and all.
+  EXPECT_TRUE(PumpUntil(raw, [&] { return released; }));
+  EXPECT_EQ(sink_.Data().front(), "bye");
+  EXPECT_EQ(sink_.refs, 0u);
+}
+
 TEST_F(Events, DeactivationDeliversWhatWaitsInsideTheCall) {
   for (const char* d : {"a", "b", "c"}) peer_.SendTo(port_, d);
   // Let the datagrams reach the socket without pumping the notice.
