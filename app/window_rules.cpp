@@ -6,6 +6,7 @@
 #include "comms/frm_Test.h"
 #include "forms/default_instance.h"
 #include "forms/web_browser.h"
+#include "debug/frm_Debug.h"
 #include "frm_FileCreate.h"
 #include "ftp/frm_Upload.h"
 #include "network/frm_NWSetup.h"
@@ -15,14 +16,15 @@ namespace {
 
 using forms::WindowEvent;
 
-// Windows that take the view and the buttons while they are open; the debug window's and the
-// FTP client window's close leave them as they are.
+// Windows that take the view and the buttons while they are open; the FTP client window's close
+// leaves them as they are.
 constexpr MainWindowRule kRules[] = {
     {"frm_NWSetup", WindowEvent::kLoaded, false, true, false},
     {"frm_NWSetup", WindowEvent::kUnloaded, true, true, true},
     {"frm_Upload", WindowEvent::kLoaded, false, true, false},
     {"frm_Upload", WindowEvent::kUnloaded, true, true, true},
     {"frm_Debug", WindowEvent::kLoaded, false, true, false},
+    {"frm_Debug", WindowEvent::kUnloaded, true, true, true},
     {"frmFtp", WindowEvent::kLoaded, false, true, false},
     {"frmFtp", WindowEvent::kCancelled, true, false, false},
 };
@@ -59,6 +61,7 @@ void WireWindows(frm_FileCreate& main) {
       Apply(*rule, forms::DefaultInstance<frm_FileCreate>::Get());
     }
   });
+  main.SetMenuAction(main.mnuDebug, &ShowModeless<debug::frm_Debug>);
   main.AddFilesMenuEntry(QStringLiteral("Network Setup..."), &ShowModeless<network::frm_NWSetup>)
       ->setObjectName(QStringLiteral("mnuNetworkSetup"));
   main.AddFilesMenuEntry(QStringLiteral("Upload File..."), &ShowModeless<ftp::frm_Upload>)

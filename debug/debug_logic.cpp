@@ -12,7 +12,8 @@
 namespace debug {
 namespace {
 
-constexpr long kClassNotRegistered = static_cast<long>(0x80040154);
+// REGDB_E_CLASSNOTREG, compared as the 32 bits of the HRESULT.
+constexpr uint32_t kClassNotRegistered = 0x80040154u;
 
 void WriteAll(int fd, const std::string& bytes) {
   std::size_t done = 0;
@@ -122,15 +123,15 @@ void AppendLine(const std::string& path, const std::string& utf8) {
   if (close(fd) != 0) throw forms::ErrorFromErrno(errno);
 }
 
-forms::Message CreateFailedMessage(long hresult, const std::string& clsid) {
+forms::Message CreateFailedMessage(int32_t hresult, const std::string& clsid) {
   std::string prompt = "The Marlet control " + clsid + " could not be created";
-  if (hresult == kClassNotRegistered) {
+  if (static_cast<uint32_t>(hresult) == kClassNotRegistered) {
     prompt += ": the class is not registered.\nRegister the control library, then open this "
               "window again:\n    regsvr libmarletlib.so\n(scripts/run registers it before it "
               "starts the program.)";
   } else {
     char code[16];
-    std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(hresult) & 0xFFFFFFFFul);
+    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(static_cast<uint32_t>(hresult)));
     prompt += " (error " + std::string(code) + ").";
   }
   return {prompt, forms::vbCritical, kDebugTitle};

@@ -92,6 +92,6 @@ std::vector<std::string> SplitAtLineFeeds(const std::string& text);
 void AppendLine(const std::string& path, const std::string& utf8);
 
 // The box shown when the control cannot be created: names the class and what to run.
-forms::Message CreateFailedMessage(long hresult, const std::string& clsid);
+forms::Message CreateFailedMessage(int32_t hresult, const std::string& clsid);
 
 }  // namespace debug

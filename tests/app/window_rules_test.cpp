@@ -48,7 +48,7 @@ TEST(WindowRules, EachWindowsEventSetsTheViewAndButtonsAsTheTableSays) {
       {"frm_Upload", WindowEvent::kLoaded, {true, true}, {false, false}},
       {"frm_Upload", WindowEvent::kUnloaded, {false, false}, {true, true}},
       {"frm_Debug", WindowEvent::kLoaded, {true, true}, {false, false}},
-      {"frm_Debug", WindowEvent::kUnloaded, {false, false}, {false, false}},
+      {"frm_Debug", WindowEvent::kUnloaded, {false, false}, {true, true}},
       {"frmFtp", WindowEvent::kLoaded, {true, true}, {false, false}},
       {"frmFtp", WindowEvent::kCancelled, {false, false}, {true, false}},
       {"frmFtp", WindowEvent::kUnloaded, {false, false}, {false, false}},
