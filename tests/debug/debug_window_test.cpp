@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
@@ -364,6 +365,41 @@ TEST_F(DebugWindow, AnUnregisteredControlIsNamedWithWhatToRun) {
   // Without the control every tick warns rather than failing silently.
   w.Timer_Process_Timer();
   EXPECT_EQ(Rows(w), (std::vector<std::string>{kWarning, ""}));
+}
+
+TEST_F(DebugWindow, TheMeterSimulatorsTraceIsListedLineByLine) {
+  meter_.reset();  // the simulator takes the meter's port
+  const struct {
+    QStringList options;
+    const char* line;  // every listed trace line matches
+  } cases[] = {
+      {{QStringLiteral("--count"), QStringLiteral("3")}, "^Mv900 trace \\d{6}$"},
+      {{QStringLiteral("--count"), QStringLiteral("3"), QStringLiteral("--crlf")},
+       "^Mv900 trace \\d{6}\r$"},
+      // The overlong first datagram is dropped without a row; the lines after it come.
+      {{QStringLiteral("--count"), QStringLiteral("3"), QStringLiteral("--big")},
+       "^Mv900 trace \\d{6}$"},
+  };
+  for (const auto& c : cases) {
+    QProcess sim;
+    sim.start(QStringLiteral(DEBUG_METER_SIM_PATH), c.options);
+    ASSERT_TRUE(sim.waitForReadyRead(10000)) << sim.readAllStandardError().toStdString();
+    ASSERT_TRUE(sim.readAllStandardOutput().startsWith("meter-sim listening on 127.0.0.1"));
+    frm_Debug& w = Open("127.0.0.1");
+    w.cmd_StartStop->click();
+    w.Timer_Process_Timer();
+    EXPECT_TRUE(testsupport::WaitFor([&] { return Rows(w).size() >= 5; }, 5000));
+    testsupport::WaitFor([] { return false; }, 200);
+    std::vector<std::string> rows = Rows(w);
+    EXPECT_EQ(std::erase(rows, debug::kReadyRow), 1u);
+    ASSERT_EQ(rows.size(), 4u) << c.line;
+    const QRegularExpression line(QString::fromLatin1(c.line));
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(line.match(QString::fromStdString(rows[i])).hasMatch()) << rows[i];
+    EXPECT_EQ(rows[3], "");
+    forms::DefaultInstance<frm_Debug>::Unload();
+    sim.terminate();
+    EXPECT_TRUE(sim.waitForFinished(5000));
+  }
 }
 
 }  // namespace
