@@ -63,6 +63,7 @@ typedef struct tagSTATSTG {
 } STATSTG;
 
 enum STREAM_SEEK { STREAM_SEEK_SET = 0, STREAM_SEEK_CUR = 1, STREAM_SEEK_END = 2 };
+enum STGMOVE { STGMOVE_MOVE = 0, STGMOVE_COPY = 1, STGMOVE_SHALLOWCOPY = 2 };
 
 struct ISequentialStream : IUnknown {
   STDMETHOD(Read)(void* pv, ULONG cb, ULONG* pcbRead) PURE;

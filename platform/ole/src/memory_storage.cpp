@@ -3,6 +3,7 @@
 #include <cstring>
 #include <map>
 #include <new>
+#include <vector>
 
 #include "com_object.h"
 #include "memory_stream.h"
@@ -22,6 +23,20 @@ struct StorageData {
   CLSID clsid = CLSID_NULL;
   DWORD state_bits = 0;
 };
+
+// Whether `inner` is `outer` itself or a storage anywhere beneath it.
+bool Contains(const StorageData& outer, const StorageData* inner) {
+  std::vector<const StorageData*> pending{&outer};
+  while (!pending.empty()) {
+    const StorageData* d = pending.back();
+    pending.pop_back();
+    if (d == inner) return true;
+    for (const auto& [name, e] : d->elements) {
+      if (e.storage) pending.push_back(e.storage.get());
+    }
+  }
+  return false;
+}
 
 LPOLESTR TaskCopy(const std::u16string& s) {
   auto* p = static_cast<LPOLESTR>(CoTaskMemAlloc((s.size() + 1) * sizeof(OLECHAR)));
@@ -148,8 +163,13 @@ class MemoryStorage final : public ComObject<MemoryStorage, IStorage, IID_IStora
     *ppstg = new (std::nothrow) MemoryStorage(it->second.storage, it->first);
     return *ppstg ? S_OK : E_OUTOFMEMORY;
   }
+  // A storage cannot be copied into itself or anything beneath it: the copy would grow
+  // while it is read.
   STDMETHODIMP CopyTo(DWORD, const IID*, SNB, IStorage* dest) override {
     if (!dest) return STG_E_INVALIDPOINTER;
+    if (const StorageData* target = DataOf(dest); target && Contains(*data_, target)) {
+      return STG_E_ACCESSDENIED;
+    }
     for (const auto& [name, e] : data_->elements) {
       HRESULT hr = CopyElement(name, e, dest, name);
       if (FAILED(hr)) return hr;
@@ -165,8 +185,14 @@ class MemoryStorage final : public ComObject<MemoryStorage, IStorage, IID_IStora
     auto it = data_->elements.find(name);
     if (it == data_->elements.end()) return STG_E_FILENOTFOUND;
     const Element e = it->second;
+    // Onto itself (the create would first empty it), or a storage into its own subtree.
+    if (const StorageData* into = DataOf(dest);
+        into && ((into == data_.get() && EqualNoCase(it->first, target)) ||
+                 (e.storage && Contains(*e.storage, into)))) {
+      return STG_E_ACCESSDENIED;
+    }
     if (FAILED(hr = CopyElement(name, e, dest, target))) return hr;
-    if (grfFlags == 0) data_->elements.erase(name);  // STGMOVE_MOVE; STGMOVE_COPY is 1
+    if (grfFlags == STGMOVE_MOVE) data_->elements.erase(name);
     return S_OK;
   }
   STDMETHODIMP Commit(DWORD) override { return S_OK; }  // direct mode: always committed
@@ -219,6 +245,12 @@ class MemoryStorage final : public ComObject<MemoryStorage, IStorage, IID_IStora
   }
 
  private:
+  // The storage data behind `storage` when it is one of ours.
+  static const StorageData* DataOf(IStorage* storage) {
+    auto* ours = dynamic_cast<MemoryStorage*>(storage);
+    return ours ? ours->data_.get() : nullptr;
+  }
+
   HRESULT Prepare(const OLECHAR* pwcsName, DWORD grfMode, std::u16string& name) {
     HRESULT hr = CheckName(pwcsName, name);
     if (FAILED(hr) || FAILED(hr = CheckMode(grfMode))) return hr;

@@ -1,5 +1,6 @@
 #include "memory_stream.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -8,6 +9,10 @@
 
 namespace ole {
 namespace {
+
+// Far beyond any property set or saved control, and small enough that reaching it never
+// ends the process: a stream refuses to grow past it with STG_E_MEDIUMFULL.
+constexpr ULONGLONG kMaxStreamSize = 1ull << 30;
 
 class MemoryStream final
     : public ComObject<MemoryStream, IStream, IID_ISequentialStream, IID_IStream> {
@@ -29,11 +34,11 @@ class MemoryStream final
     if (pcbWritten) *pcbWritten = 0;
     if (!pv && cb) return STG_E_INVALIDPOINTER;
     auto& d = *data_;
-    const ULONGLONG end = pos_ + cb;
-    try {
-      if (end > d.size()) d.resize(end);  // a gap after a seek past the end reads as zeros
-    } catch (const std::bad_alloc&) {
-      return STG_E_MEDIUMFULL;
+    const ULONGLONG end = pos_ + cb;  // pos_ stays below 2^63, so this cannot wrap
+    if (end > d.size()) {
+      // A gap after a seek past the end reads as zeros.
+      HRESULT hr = Resize(end);
+      if (FAILED(hr)) return hr;
     }
     if (cb) std::memcpy(d.data() + pos_, pv, cb);
     pos_ = end;
@@ -55,30 +60,44 @@ class MemoryStream final
       default:
         return STG_E_INVALIDFUNCTION;
     }
-    long long target = base + move.QuadPart;
-    if (target < 0) return STG_E_INVALIDFUNCTION;
+    long long target = 0;
+    if (__builtin_add_overflow(base, move.QuadPart, &target) || target < 0) {
+      return STG_E_INVALIDFUNCTION;
+    }
     pos_ = static_cast<ULONGLONG>(target);
     if (newpos) newpos->QuadPart = pos_;
     return S_OK;
   }
-  STDMETHODIMP SetSize(ULARGE_INTEGER size) override {
-    try {
-      data_->resize(size.QuadPart);
-    } catch (const std::exception&) {
-      return STG_E_MEDIUMFULL;
-    }
-    return S_OK;
-  }
+  STDMETHODIMP SetSize(ULARGE_INTEGER size) override { return Resize(size.QuadPart); }
+  // Copies through a buffer of its own: the target may share these bytes (a clone, or this
+  // very stream), and its writes may move them.
   STDMETHODIMP CopyTo(IStream* pstm, ULARGE_INTEGER cb, ULARGE_INTEGER* pcbRead,
                       ULARGE_INTEGER* pcbWritten) override {
     if (!pstm) return STG_E_INVALIDPOINTER;
-    const auto& d = *data_;
-    ULONGLONG n = pos_ < d.size() ? std::min<ULONGLONG>(cb.QuadPart, d.size() - pos_) : 0;
-    n = std::min<ULONGLONG>(n, 0xFFFFFFFFu);
-    ULONG written = 0;
-    HRESULT hr = pstm->Write(d.data() + pos_, static_cast<ULONG>(n), &written);
-    pos_ += n;
-    if (pcbRead) pcbRead->QuadPart = n;
+    const ULONGLONG start = pos_;
+    const size_t size = data_->size();
+    const ULONGLONG n = start < size ? std::min<ULONGLONG>(cb.QuadPart, size - start) : 0;
+    std::vector<BYTE> chunk;
+    ULONGLONG read = 0, written = 0;
+    HRESULT hr = S_OK;
+    try {
+      chunk.resize(static_cast<size_t>(std::min<ULONGLONG>(n, 1 << 16)));
+    } catch (const std::bad_alloc&) {
+      return E_OUTOFMEMORY;
+    }
+    while (read < n && SUCCEEDED(hr)) {
+      const ULONGLONG from = start + read;
+      if (from >= data_->size()) break;  // the target shrank these bytes meanwhile
+      const size_t len = static_cast<size_t>(
+          std::min<ULONGLONG>({n - read, chunk.size(), data_->size() - from}));
+      std::memcpy(chunk.data(), data_->data() + from, len);
+      read += len;
+      ULONG done = 0;
+      hr = pstm->Write(chunk.data(), static_cast<ULONG>(len), &done);
+      written += done;
+    }
+    pos_ = start + read;
+    if (pcbRead) pcbRead->QuadPart = read;
     if (pcbWritten) pcbWritten->QuadPart = written;
     return hr;
   }
@@ -114,6 +133,16 @@ class MemoryStream final
   }
 
  private:
+  HRESULT Resize(ULONGLONG size) {
+    if (size > kMaxStreamSize) return STG_E_MEDIUMFULL;
+    try {
+      data_->resize(static_cast<size_t>(size));
+    } catch (const std::bad_alloc&) {
+      return STG_E_MEDIUMFULL;
+    }
+    return S_OK;
+  }
+
   Bytes data_;
   std::u16string name_;
   ULONGLONG pos_ = 0;
