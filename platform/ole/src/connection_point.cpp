@@ -177,15 +177,28 @@ class SinkArguments {
 }  // namespace
 
 void ConnectionPoint::Fire(DISPID dispid, DISPPARAMS* params) {
+  // A handler may release the last reference to the object that fires, and this point is
+  // part of it: the object stays alive until every sink has had the event.
+  IConnectionPointContainer* container = container_;
+  container->AddRef();
   // A snapshot with references, so a handler may advise or unadvise during the event.
   std::vector<Sink> sinks = sinks_;
   for (Sink& s : sinks) s.dispatch->AddRef();
   for (Sink& s : sinks) {
+    if (!Connected(s.cookie)) continue;  // unadvised by an earlier sink's handler
     SinkArguments args(params);
     s.dispatch->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, args.get(), nullptr,
                        nullptr, nullptr);
   }
   for (Sink& s : sinks) s.dispatch->Release();
+  container->Release();  // may destroy this point: nothing of it is used after
+}
+
+bool ConnectionPoint::Connected(DWORD cookie) const {
+  for (const Sink& s : sinks_) {
+    if (s.cookie == cookie) return true;
+  }
+  return false;
 }
 
 HRESULT CreateConnectionPointEnum(IUnknown* owner, const std::vector<IConnectionPoint*>& points,

@@ -29,11 +29,11 @@ class OLE_CXX_API ConnectionPoint final : public IConnectionPoint {
   STDMETHOD(Unadvise)(DWORD dwCookie) override;
   STDMETHOD(EnumConnections)(IEnumConnections** ppEnum) override;
 
-  // Invokes `dispid` as a method on every sink connected when the call starts, in order
-  // of connection, with locale 0x0400 and the null interface id. A sink that disconnects
-  // another during the event does not stop the event from reaching the rest. Each sink
-  // sees the by-reference arguments as fired: what a handler writes into them goes to a
-  // copy that is dropped after its call.
+  // Invokes `dispid` as a method on every sink connected when the call starts and still
+  // connected when its turn comes, in order of connection, with locale 0x0400 and the null
+  // interface id. The container is kept alive until the last sink returns, so a handler may
+  // release it. Each sink sees the by-reference arguments as fired: what a handler writes
+  // into them goes to a copy that is dropped after its call.
   void Fire(DISPID dispid, DISPPARAMS* params);
   size_t size() const { return sinks_.size(); }
   void Clear();
@@ -43,6 +43,8 @@ class OLE_CXX_API ConnectionPoint final : public IConnectionPoint {
     DWORD cookie;
     IDispatch* dispatch;
   };
+  bool Connected(DWORD cookie) const;
+
   IConnectionPointContainer* container_;
   IID iid_;
   DWORD next_cookie_ = 1;
