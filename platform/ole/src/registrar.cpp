@@ -1,4 +1,6 @@
 // The registrar object (CLSID_Registrar), built into the runtime.
+#include <sys/stat.h>
+
 #include <new>
 
 #include "com_object.h"
@@ -37,9 +39,15 @@ class Registrar final : public ole::ComObject<Registrar, IRegistrar, IID_IRegist
   }
   HRESULT RunFile(LPCOLESTR file, bool do_register) {
     if (!file) return E_INVALIDARG;
+    const std::string path = ole::Narrow(file);
+    // A script longer than the registry file it would write is refused unread.
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0 &&
+        static_cast<unsigned long long>(st.st_size) > ole::reg::kMaxFileSize) {
+      return HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER);
+    }
     std::string text;
-    if (!win32::ReadWholeFile(ole::Narrow(file), text))
-      return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    if (!win32::ReadWholeFile(path, text)) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
     return RunText(text, do_register);
   }
   HRESULT RunText(const std::string& text, bool do_register) {

@@ -58,6 +58,7 @@ LONG KeyOf(T& tree, const Handle& h, K*& key) {
 LONG SubPath(const Handle& h, const std::string& sub, Handle& out) {
   std::vector<std::string> parts;
   if (!ole::reg::SplitPath(sub, parts)) return ERROR_BAD_PATHNAME;
+  if (h.path.size() + parts.size() > ole::reg::kMaxDepth) return ERROR_INVALID_PARAMETER;
   out = h;
   out.path.insert(out.path.end(), parts.begin(), parts.end());
   return ERROR_SUCCESS;
@@ -176,6 +177,7 @@ LONG CreateKey(HKEY hKey, const std::string& sub, PHKEY result, LPDWORD disposit
 
 LONG SetValue(HKEY hKey, const std::string& name, DWORD type, Value value) {
   if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_DWORD) return ERROR_NOT_SUPPORTED;
+  if (!ole::reg::ValueFits(name, value.data)) return ERROR_INVALID_PARAMETER;
   Handle h;
   if (!Resolve(hKey, h)) return ERROR_INVALID_HANDLE;
   value.type = type;

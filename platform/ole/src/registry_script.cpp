@@ -2,8 +2,15 @@
 
 #include <cstdlib>
 
+#include "winerror.h"
+#include "winreg.h"
+
 namespace ole::rgs {
 namespace {
+
+// What a script beyond the registry's limits gets: the error the registry call that would
+// create such a key or value answers.
+const HRESULT kBeyondLimits = HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER);
 
 struct Token {
   std::string text;
@@ -11,25 +18,27 @@ struct Token {
   bool Is(std::string_view word) const { return !quoted && reg::EqualNoCase(text, word); }
 };
 
-bool Substitute(const std::string& in, const Replacements& table, std::string& out) {
+HRESULT Substitute(const std::string& in, const Replacements& table, std::string& out) {
   out.clear();
   for (size_t i = 0; i < in.size(); ++i) {
+    // Replacements can make a short script long; never longer than a registry file.
+    if (out.size() > reg::kMaxFileSize) return kBeyondLimits;
     if (in[i] != '%') {
       out.push_back(in[i]);
       continue;
     }
     size_t end = in.find('%', i + 1);
-    if (end == std::string::npos) return false;
+    if (end == std::string::npos) return DISP_E_EXCEPTION;
     if (end == i + 1) {
       out.push_back('%');
     } else {
       auto it = table.find(in.substr(i + 1, end - i - 1));
-      if (it == table.end()) return false;
+      if (it == table.end()) return DISP_E_EXCEPTION;
       out += it->second;
     }
     i = end;
   }
-  return true;
+  return out.size() > reg::kMaxFileSize ? kBeyondLimits : S_OK;
 }
 
 bool Tokenize(const std::string& text, std::vector<Token>& tokens) {
@@ -75,11 +84,13 @@ class Parser {
       if (!r || !Expect("{")) return false;
       std::vector<Node> keys;
       std::vector<std::pair<std::string, reg::Value>> no_values;
-      if (!ParseBody(keys, no_values, false)) return false;
+      if (!ParseBody(keys, no_values, false, 1)) return false;
       script.roots.emplace_back(*r, std::move(keys));
     }
     return true;
   }
+  // DISP_E_EXCEPTION for a syntax error, kBeyondLimits for a key or value too big.
+  HRESULT error() const { return error_; }
 
  private:
   static std::optional<reg::Root> RootOf(const Token& t) {
@@ -102,6 +113,7 @@ class Parser {
     const Token* text = Next();
     if (!type || !text) return false;
     if (type->Is("s")) {
+      if (text->text.size() > reg::kMaxValueData) return Beyond();
       value.type = 1;  // REG_SZ
       value.data = text->text;
       return true;
@@ -118,8 +130,14 @@ class Parser {
     return false;  // binary and multi-string values are not kept by this registry
   }
 
+  bool Beyond() {
+    error_ = kBeyondLimits;
+    return false;
+  }
+
+  // The keys of one block, `depth` levels below the root.
   bool ParseBody(std::vector<Node>& keys, std::vector<std::pair<std::string, reg::Value>>& values,
-                 bool values_allowed) {
+                 bool values_allowed, size_t depth) {
     for (;;) {
       const Token* t = Next();
       if (!t) return false;
@@ -128,9 +146,11 @@ class Parser {
         const Token* name = Next();
         reg::Value value;
         if (!values_allowed || !name || !Expect("=") || !ParseValue(value)) return false;
+        if (!reg::ValueFits(name->text, value.data)) return Beyond();
         values.emplace_back(name->text, std::move(value));
         continue;
       }
+      if (depth > reg::kMaxDepth) return Beyond();
       Node node;
       if (t->Is("NoRemove")) {
         node.flag = Node::kNoRemove;
@@ -152,7 +172,7 @@ class Parser {
       }
       if (const Token* open = Peek(); open && !open->quoted && open->text == "{") {
         ++pos_;
-        if (!ParseBody(node.children, node.values, true)) return false;
+        if (!ParseBody(node.children, node.values, true, depth + 1)) return false;
       }
       keys.push_back(std::move(node));
     }
@@ -160,6 +180,7 @@ class Parser {
 
   std::vector<Token> tokens_;
   size_t pos_ = 0;
+  HRESULT error_ = DISP_E_EXCEPTION;
 };
 
 void Register(const std::vector<Node>& nodes, reg::Key& parent) {
@@ -192,11 +213,11 @@ void Unregister(const std::vector<Node>& nodes, reg::Key& parent) {
 HRESULT Parse(const std::string& text, const Replacements& replacements, Script& script) {
   std::string expanded;
   std::vector<Token> tokens;
-  if (!Substitute(text, replacements, expanded) || !Tokenize(expanded, tokens)) {
-    return DISP_E_EXCEPTION;
-  }
+  if (HRESULT hr = Substitute(text, replacements, expanded); FAILED(hr)) return hr;
+  if (!Tokenize(expanded, tokens)) return DISP_E_EXCEPTION;
   script = Script{};
-  return Parser(std::move(tokens)).ParseScript(script) ? S_OK : DISP_E_EXCEPTION;
+  Parser parser(std::move(tokens));
+  return parser.ParseScript(script) ? S_OK : parser.error();
 }
 
 void Apply(const Script& script, bool do_register, reg::Tree& tree) {

@@ -26,7 +26,9 @@ struct Script {
 
 using Replacements = std::map<std::string, std::string, reg::NoCaseLess>;
 
-// DISP_E_EXCEPTION for a syntax error or an unknown %NAME%, as ATL's registrar answers.
+// DISP_E_EXCEPTION for a syntax error or an unknown %NAME%, as ATL's registrar answers;
+// HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER) for keys nested deeper than the registry holds
+// or values larger than it keeps.
 HRESULT Parse(const std::string& text, const Replacements& replacements, Script& script);
 
 // Register: creates keys and sets values (ForceRemove keys are first removed whole, Delete

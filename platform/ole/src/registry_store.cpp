@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -29,16 +30,48 @@ bool MakeDirectories(const std::string& file) {
   return true;
 }
 
-LONG Load(const std::string& path, Tree& tree) {
-  std::string text;
-  win32::FileResult r = win32::ReadWholeFile(path, text);
-  if (!r) {
-    if (r.error == ENOENT) {
-      tree = Tree{};
-      return ERROR_SUCCESS;
-    }
+// The rest of the file at `fd`; a file beyond the size limit is not a registry we wrote,
+// and is refused before it is read whole.
+LONG ReadText(int fd, std::string& text) {
+  char buf[65536];
+  for (;;) {
+    ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return ERROR_CANTREAD;
+    if (n == 0) return ERROR_SUCCESS;
+    if (text.size() + static_cast<size_t>(n) > kMaxFileSize) return ERROR_BADDB;
+    text.append(buf, static_cast<size_t>(n));
+  }
+}
+
+// Opens the registry file for reading: ERROR_FILE_NOT_FOUND when there is none yet.
+LONG Open(const std::string& path, int& fd, struct stat& st) {
+  fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_CANTREAD;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
     return ERROR_CANTREAD;
   }
+  if (static_cast<unsigned long long>(st.st_size) > kMaxFileSize) {
+    close(fd);
+    return ERROR_BADDB;
+  }
+  return ERROR_SUCCESS;
+}
+
+LONG Load(const std::string& path, Tree& tree) {
+  int fd = -1;
+  struct stat st {};
+  LONG rc = Open(path, fd, st);
+  if (rc == ERROR_FILE_NOT_FOUND) {
+    tree = Tree{};
+    return ERROR_SUCCESS;
+  }
+  if (rc != ERROR_SUCCESS) return rc;
+  std::string text;
+  rc = ReadText(fd, text);
+  close(fd);
+  if (rc != ERROR_SUCCESS) return rc;
   std::optional<Tree> parsed = Parse(text);
   if (!parsed) return ERROR_BADDB;
   tree = std::move(*parsed);
@@ -70,18 +103,15 @@ Cache& TheCache() {
 
 // The version and the text come from one open descriptor, so they belong together.
 LONG Snapshot(const std::string& path, std::shared_ptr<const Tree>& out) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno != ENOENT) return ERROR_CANTREAD;
+  int fd = -1;
+  struct stat st {};
+  LONG rc = Open(path, fd, st);
+  if (rc == ERROR_FILE_NOT_FOUND) {
     static const auto empty = std::make_shared<const Tree>();
     out = empty;
     return ERROR_SUCCESS;
   }
-  struct stat st {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(fd);
-    return ERROR_CANTREAD;
-  }
+  if (rc != ERROR_SUCCESS) return rc;
   const Version version{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
   Cache& cache = TheCache();
   {
@@ -93,18 +123,9 @@ LONG Snapshot(const std::string& path, std::shared_ptr<const Tree>& out) {
     }
   }
   std::string text;
-  char buf[65536];
-  for (;;) {
-    ssize_t n = read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      close(fd);
-      return ERROR_CANTREAD;
-    }
-    if (n == 0) break;
-    text.append(buf, static_cast<size_t>(n));
-  }
+  rc = ReadText(fd, text);
   close(fd);
+  if (rc != ERROR_SUCCESS) return rc;
   std::optional<Tree> parsed = Parse(text);
   if (!parsed) return ERROR_BADDB;
   out = std::make_shared<const Tree>(std::move(*parsed));
@@ -147,23 +168,46 @@ std::string RegistryPath() {
   std::string base;
   if (const char* x = std::getenv("XDG_DATA_HOME"); x && x[0] == '/') {
     base = x;
-  } else if (const char* home = std::getenv("HOME"); home && *home) {
+  } else if (const char* home = std::getenv("HOME"); home && home[0] == '/') {
     base = std::string(home) + "/.local/share";
   } else {
-    base = "/tmp";
+    // Never a shared directory such as /tmp: another user could plant servers there.
+    return {};
   }
   return base + "/corvane-debugger/registry.txt";
 }
 
+namespace {
+
+// The registry file, or ERROR_PATH_NOT_FOUND after saying once why there is none.
+LONG Locate(std::string& path) {
+  path = RegistryPath();
+  if (!path.empty()) return ERROR_SUCCESS;
+  static std::once_flag said;
+  std::call_once(said, [] {
+    std::fputs(
+        "The object runtime has no registry file: HOME is not an absolute directory. Set HOME, "
+        "XDG_DATA_HOME or OLE_REGISTRY.\n",
+        stderr);
+  });
+  return ERROR_PATH_NOT_FOUND;
+}
+
+}  // namespace
+
 LONG Read(const std::function<LONG(const Tree&)>& fn) {
+  std::string path;
+  LONG rc = Locate(path);
+  if (rc != ERROR_SUCCESS) return rc;
   std::shared_ptr<const Tree> tree;
-  LONG rc = Snapshot(RegistryPath(), tree);
+  rc = Snapshot(path, tree);
   if (rc != ERROR_SUCCESS) return rc;
   return fn(*tree);
 }
 
 LONG Update(const std::function<LONG(Tree&, bool&)>& fn) {
-  const std::string path = RegistryPath();
+  std::string path;
+  if (LONG rc = Locate(path); rc != ERROR_SUCCESS) return rc;
   if (!MakeDirectories(path)) return ERROR_CANTWRITE;
   FileLock lock(path);
   if (!lock.held()) return ERROR_CANTOPEN;
@@ -173,7 +217,10 @@ LONG Update(const std::function<LONG(Tree&, bool&)>& fn) {
   bool changed = false;
   rc = fn(tree, changed);
   if (rc != ERROR_SUCCESS || !changed) return rc;
-  if (!win32::ReplaceFile(path, Serialize(tree), 0644)) return ERROR_CANTWRITE;
+  const std::string text = Serialize(tree);
+  // A file the next read would refuse is never written.
+  if (text.size() > kMaxFileSize) return ERROR_REGISTRY_QUOTA_LIMIT;
+  if (!win32::ReplaceFile(path, text, 0644)) return ERROR_CANTWRITE;
   return ERROR_SUCCESS;
 }
 

@@ -10,10 +10,22 @@ char Fold(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
 }
 
+bool Plain(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return c != '\\' && c != '"' && u >= 0x20 && u != 0x7F;
+}
+
 void Quote(std::string& out, std::string_view text) {
   out.push_back('"');
-  for (char c : text) {
-    unsigned char u = static_cast<unsigned char>(c);
+  for (size_t i = 0; i < text.size(); ++i) {
+    // Runs of plain characters go in whole: values may be large.
+    size_t run = i;
+    while (run < text.size() && Plain(text[run])) ++run;
+    out.append(text.substr(i, run - i));
+    if (run == text.size()) break;
+    i = run;
+    const char c = text[i];
+    const auto u = static_cast<unsigned char>(c);
     if (c == '\\' || c == '"') {
       out.push_back('\\');
       out.push_back(c);
@@ -23,12 +35,10 @@ void Quote(std::string& out, std::string_view text) {
       out += "\\r";
     } else if (c == '\t') {
       out += "\\t";
-    } else if (u < 0x20 || u == 0x7F) {
+    } else {
       char buf[8];
       std::snprintf(buf, sizeof buf, "\\x%02X", u);
       out += buf;
-    } else {
-      out.push_back(c);
     }
   }
   out.push_back('"');
@@ -46,14 +56,13 @@ bool Unquote(std::string_view line, size_t& pos, std::string& out) {
   if (pos >= line.size() || line[pos] != '"') return false;
   out.clear();
   for (++pos; pos < line.size(); ++pos) {
-    char c = line[pos];
-    if (c == '"') {
+    const size_t special = line.find_first_of("\"\\", pos);
+    if (special == std::string_view::npos) return false;
+    out.append(line.substr(pos, special - pos));
+    pos = special;
+    if (line[pos] == '"') {
       ++pos;
       return true;
-    }
-    if (c != '\\') {
-      out.push_back(c);
-      continue;
     }
     if (++pos >= line.size()) return false;
     switch (line[pos]) {
@@ -87,6 +96,17 @@ bool Unquote(std::string_view line, size_t& pos, std::string& out) {
   return false;
 }
 
+// UTF-16 units in UTF-8 text: one per sequence, two for one of four bytes.
+size_t Utf16Length(std::string_view text) {
+  size_t n = 0;
+  for (char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if ((u & 0xC0) != 0x80) ++n;
+    if (u >= 0xF0) ++n;
+  }
+  return n;
+}
+
 bool ParseValueLine(std::string_view line, Key& key) {
   size_t pos = 0;
   std::string name;
@@ -116,6 +136,7 @@ bool ParseValueLine(std::string_view line, Key& key) {
     }
     if (!Unquote(line, pos, value.data) || pos != line.size()) return false;
   }
+  if (!ValueFits(name, value.data)) return false;
   key.SetValue(name, std::move(value));
   return true;
 }
@@ -150,6 +171,11 @@ void SerializeKey(const Key& key, const std::string& path, bool always, std::str
 }
 
 }  // namespace
+
+bool ValueFits(std::string_view value_name, std::string_view data) {
+  return data.size() <= kMaxValueData && value_name.size() <= 4 * kMaxValueName &&
+         Utf16Length(value_name) <= kMaxValueName;
+}
 
 bool NoCaseLess::operator()(const std::string& a, const std::string& b) const {
   size_t n = std::min(a.size(), b.size());
@@ -225,7 +251,7 @@ bool Key::Remove(std::string_view child) {
 bool SplitPath(std::string_view path, std::vector<std::string>& parts) {
   parts.clear();
   if (!path.empty() && path[0] == '\\') return false;
-  while (!path.empty()) {
+  while (!path.empty() && parts.size() <= kMaxDepth) {
     size_t cut = path.find('\\');
     std::string_view name = path.substr(0, cut);
     if (name.empty() || name.size() > 255) return false;
@@ -258,6 +284,7 @@ const Key* Walk(const Key& from, const std::vector<std::string>& path) {
 }
 
 std::optional<Tree> Parse(std::string_view text) {
+  if (text.size() > kMaxFileSize) return std::nullopt;
   Tree tree;
   Key* current = nullptr;
   while (!text.empty()) {
@@ -277,7 +304,8 @@ std::optional<Tree> Parse(std::string_view text) {
       }
       if (root < 0) return std::nullopt;
       std::vector<std::string> parts;
-      if (cut != std::string_view::npos && !SplitPath(path.substr(cut + 1), parts)) {
+      if (cut != std::string_view::npos &&
+          (!SplitPath(path.substr(cut + 1), parts) || parts.size() > kMaxDepth)) {
         return std::nullopt;
       }
       current = &tree.roots[root];

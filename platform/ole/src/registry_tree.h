@@ -45,6 +45,16 @@ struct Key {
   bool Remove(std::string_view child);
 };
 
+// Limits that keep a small hostile file or script from taking the process down: keys nest
+// at most 512 levels below a root, as on Windows; a value name holds at most 16,383
+// characters and a value at most 1 MiB of text; the file holds at most 16 MiB.
+inline constexpr size_t kMaxDepth = 512;
+inline constexpr size_t kMaxValueName = 16383;
+inline constexpr size_t kMaxValueData = size_t{1} << 20;
+inline constexpr size_t kMaxFileSize = size_t{16} << 20;
+// Whether a value of this name and data stays within the limits.
+bool ValueFits(std::string_view value_name, std::string_view data);
+
 enum Root { kClassesRoot, kCurrentUser, kLocalMachine, kUsers, kRootCount };
 inline constexpr std::array<const char*, kRootCount> kRootNames = {
     "HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS"};
@@ -54,13 +64,14 @@ struct Tree {
 };
 
 // Splits "A\B\C"; false for a leading backslash, an empty name, a name over 255 bytes or
-// one with a control character. A trailing backslash is allowed.
+// one with a control character. A trailing backslash is allowed. Splitting stops after
+// kMaxDepth + 1 names, so a path too deep to be a key is never split whole.
 bool SplitPath(std::string_view path, std::vector<std::string>& parts);
 // The key at `path` under `from`, or null.
 Key* Walk(Key& from, const std::vector<std::string>& path);
 const Key* Walk(const Key& from, const std::vector<std::string>& path);
 
-// Nothing when the text is not a registry file we wrote.
+// Nothing when the text is not a registry file we wrote, or goes beyond the limits.
 std::optional<Tree> Parse(std::string_view text);
 std::string Serialize(const Tree& tree);
 
