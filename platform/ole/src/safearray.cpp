@@ -1,6 +1,6 @@
 // SAFEARRAY with Windows' descriptor layout. Every descriptor is allocated with 16 bytes in
-// front of it: the element interface id there, and the VARTYPE in its last four bytes,
-// where SafeArrayGetVartype reads it.
+// front of it: an interface array's element interface id there, any other array's VARTYPE
+// in its last four bytes, where SafeArrayGetVartype reads it.
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -41,10 +41,14 @@ char* PrefixOf(SAFEARRAY* psa) {
 }
 
 void SetVartype(SAFEARRAY* psa, VARTYPE vt) {
-  DWORD v = vt;
-  std::memcpy(PrefixOf(psa) + kPrefix - sizeof(DWORD), &v, sizeof v);
-  if (vt == VT_UNKNOWN) std::memcpy(PrefixOf(psa), &IID_IUnknown, sizeof(IID));
-  if (vt == VT_DISPATCH) std::memcpy(PrefixOf(psa), &IID_IDispatch, sizeof(IID));
+  if (vt == VT_UNKNOWN) {
+    std::memcpy(PrefixOf(psa), &IID_IUnknown, sizeof(IID));
+  } else if (vt == VT_DISPATCH) {
+    std::memcpy(PrefixOf(psa), &IID_IDispatch, sizeof(IID));
+  } else {
+    DWORD v = vt;
+    std::memcpy(PrefixOf(psa) + kPrefix - sizeof(DWORD), &v, sizeof v);
+  }
 }
 
 // Element count, or false when the product overflows.
@@ -151,7 +155,10 @@ STDAPI SafeArrayAllocDescriptorEx(VARTYPE vt, UINT cDims, SAFEARRAY** ppsaOut) {
   if (FAILED(hr)) return hr;
   SAFEARRAY* psa = *ppsaOut;
   psa->cbElements = size;
-  psa->fFeatures = static_cast<USHORT>(FeaturesOf(vt) | FADF_HAVEVARTYPE);
+  // An interface array keeps its interface id where the type would go, as on Windows: the
+  // 16 bytes in front of the descriptor hold one or the other.
+  const USHORT features = FeaturesOf(vt);
+  psa->fFeatures = static_cast<USHORT>(features & FADF_HAVEIID ? features : features | FADF_HAVEVARTYPE);
   SetVartype(psa, vt);
   return S_OK;
 }
@@ -352,7 +359,9 @@ STDAPI SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices, void* pv) {
 
 STDAPI SafeArrayGetVartype(SAFEARRAY* psa, VARTYPE* pvt) {
   if (!psa || !pvt) return E_INVALIDARG;
-  if (psa->fFeatures & FADF_HAVEVARTYPE) {
+  if (psa->fFeatures & FADF_HAVEIID) {
+    *pvt = psa->fFeatures & FADF_DISPATCH ? VT_DISPATCH : VT_UNKNOWN;
+  } else if (psa->fFeatures & FADF_HAVEVARTYPE) {
     DWORD v;
     std::memcpy(&v, PrefixOf(psa) + kPrefix - sizeof(DWORD), sizeof v);
     *pvt = static_cast<VARTYPE>(v);

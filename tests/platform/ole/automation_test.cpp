@@ -96,6 +96,28 @@ TEST(SafeArray, VectorBoundsLockAndDestroy) {
   EXPECT_EQ(SafeArrayDestroy(psa), S_OK);
 }
 
+// Found by fuzzing: an interface array's id overwrote its type, so a variant holding the
+// array (typed from SafeArrayGetVartype) could never be cleared.
+TEST(SafeArray, EveryElementTypeReadsBackAndClears) {
+  for (VARTYPE type : {VT_UI1, VT_I2, VT_I4, VT_R8, VT_BOOL, VT_DECIMAL, VT_BSTR, VT_VARIANT,
+                       VT_DISPATCH, VT_UNKNOWN}) {
+    SCOPED_TRACE(type);
+    SAFEARRAY* psa = SafeArrayCreateVector(type, 0, 2);
+    ASSERT_NE(psa, nullptr);
+    SAFEARRAY* copy = nullptr;
+    ASSERT_EQ(SafeArrayCopy(psa, &copy), S_OK);
+    for (SAFEARRAY* a : {psa, copy}) {
+      VARTYPE vt = VT_EMPTY;
+      EXPECT_EQ(SafeArrayGetVartype(a, &vt), S_OK);
+      EXPECT_EQ(vt, type);
+      VARIANT v;
+      v.vt = VT_ARRAY | vt;
+      v.parray = a;
+      EXPECT_EQ(VariantClear(&v), S_OK);
+    }
+  }
+}
+
 TEST(SafeArray, TwoDimensionsFirstIndexVariesFastest) {
   SAFEARRAYBOUND bounds[2] = {{2, 0}, {3, 1}};  // a(0..1, 1..3)
   SAFEARRAY* psa = SafeArrayCreate(VT_I4, 2, bounds);
