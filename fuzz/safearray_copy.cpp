@@ -12,8 +12,8 @@
 
 namespace {
 
-constexpr VARTYPE kElementTypes[] = {VT_UI1, VT_I2,  VT_I4,      VT_R8,     VT_BOOL,
-                                     VT_BSTR, VT_VARIANT, VT_ERROR, VT_I8,  VT_DECIMAL,
+constexpr VARTYPE kElementTypes[] = {VT_UI1,   VT_I2,       VT_I4,    VT_R8, VT_BOOL,
+                                     VT_BSTR,  VT_VARIANT,  VT_ERROR, VT_I8, VT_DECIMAL,
                                      VT_EMPTY, VT_DISPATCH, 0x7FFF};
 
 SAFEARRAY* MakeArray(fuzz::Input& in, int depth);
@@ -121,7 +121,8 @@ bool SameArray(SAFEARRAY* a, SAFEARRAY* b) {
         return false;
       }
     } else if (va == VT_VARIANT) {
-      if (!SameVariant(*reinterpret_cast<const VARIANT*>(x), *reinterpret_cast<const VARIANT*>(y))) {
+      if (!SameVariant(*reinterpret_cast<const VARIANT*>(x),
+                       *reinterpret_cast<const VARIANT*>(y))) {
         return false;
       }
     } else if (std::memcmp(x, y, size) != 0) {

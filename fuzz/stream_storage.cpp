@@ -15,8 +15,8 @@
 namespace {
 
 constexpr DWORD kExclusive = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
-const char16_t* const kNames[] = {u"A", u"a", u"B", u"Contents", u"x/y", u"",
-                                  u"a name of thirty-two characters!"};
+const char16_t* const kNames[] = {
+    u"A", u"a", u"B", u"Contents", u"x/y", u"", u"a name of thirty-two characters!"};
 constexpr size_t kSlots = 6;
 
 // Offsets stay small, or lie beyond what a stream may hold, so no run allocates a gigabyte.

@@ -11,12 +11,37 @@
 
 namespace {
 
-constexpr VARTYPE kTypes[] = {
-    VT_EMPTY, VT_NULL, VT_I2,  VT_I4,   VT_R4,   VT_R8,  VT_CY,   VT_DATE,
-    VT_BSTR,  VT_ERROR, VT_BOOL, VT_VARIANT, VT_DECIMAL, VT_I1, VT_UI1, VT_UI2,
-    VT_UI4,   VT_I8,   VT_UI8, VT_INT,  VT_UINT, VT_DISPATCH, VT_UNKNOWN,
-    VT_ARRAY | VT_UI1, VT_ARRAY | VT_VARIANT, VT_ARRAY | VT_BSTR, VT_BYREF | VT_I4,
-    VT_BYREF | VT_BSTR, VT_BYREF | VT_VARIANT, 0x7FFF, VT_VECTOR | VT_I4};
+constexpr VARTYPE kTypes[] = {VT_EMPTY,
+                              VT_NULL,
+                              VT_I2,
+                              VT_I4,
+                              VT_R4,
+                              VT_R8,
+                              VT_CY,
+                              VT_DATE,
+                              VT_BSTR,
+                              VT_ERROR,
+                              VT_BOOL,
+                              VT_VARIANT,
+                              VT_DECIMAL,
+                              VT_I1,
+                              VT_UI1,
+                              VT_UI2,
+                              VT_UI4,
+                              VT_I8,
+                              VT_UI8,
+                              VT_INT,
+                              VT_UINT,
+                              VT_DISPATCH,
+                              VT_UNKNOWN,
+                              VT_ARRAY | VT_UI1,
+                              VT_ARRAY | VT_VARIANT,
+                              VT_ARRAY | VT_BSTR,
+                              VT_BYREF | VT_I4,
+                              VT_BYREF | VT_BSTR,
+                              VT_BYREF | VT_VARIANT,
+                              0x7FFF,
+                              VT_VECTOR | VT_I4};
 
 // The size of an integer type's value, or 0 for any other type.
 size_t IntegerSize(VARTYPE vt) {

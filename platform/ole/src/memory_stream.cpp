@@ -88,8 +88,8 @@ class MemoryStream final
     while (read < n && SUCCEEDED(hr)) {
       const ULONGLONG from = start + read;
       if (from >= data_->size()) break;  // the target shrank these bytes meanwhile
-      const size_t len = static_cast<size_t>(
-          std::min<ULONGLONG>({n - read, chunk.size(), data_->size() - from}));
+      const size_t len =
+          static_cast<size_t>(std::min<ULONGLONG>({n - read, chunk.size(), data_->size() - from}));
       std::memcpy(chunk.data(), data_->data() + from, len);
       read += len;
       ULONG done = 0;

@@ -158,7 +158,8 @@ STDAPI SafeArrayAllocDescriptorEx(VARTYPE vt, UINT cDims, SAFEARRAY** ppsaOut) {
   // An interface array keeps its interface id where the type would go, as on Windows: the
   // 16 bytes in front of the descriptor hold one or the other.
   const USHORT features = FeaturesOf(vt);
-  psa->fFeatures = static_cast<USHORT>(features & FADF_HAVEIID ? features : features | FADF_HAVEVARTYPE);
+  psa->fFeatures =
+      static_cast<USHORT>(features & FADF_HAVEIID ? features : features | FADF_HAVEVARTYPE);
   SetVartype(psa, vt);
   return S_OK;
 }

@@ -89,7 +89,7 @@ class Sink final : public IDispatch {
   Source* source = nullptr;
   const bool* source_destroyed = nullptr;
   Act act = Act::kNothing;
-  DWORD target = 0;         // the cookie to unadvise, or the one an advise returned
+  DWORD target = 0;          // the cookie to unadvise, or the one an advise returned
   IUnknown* late = nullptr;  // the sink to advise
   ULONG refs = 0;
 };
@@ -124,7 +124,9 @@ TEST(ConnectionPoint, HandlersChangingTheDelivery) {
       sinks[i].log = &log;
       sinks[i].source = source;
       sinks[i].source_destroyed = &destroyed;
-      if (i < 3) ASSERT_EQ(source->point.Advise(&sinks[i], &cookies[i]), S_OK);
+      if (i < 3) {
+        ASSERT_EQ(source->point.Advise(&sinks[i], &cookies[i]), S_OK);
+      }
     }
     sinks[c.actor].act = c.act;
     sinks[c.actor].target = cookies[c.target];

@@ -89,7 +89,9 @@ TEST(MemoryStream, FarSeeksAndSizesAreRefusedNotFatal) {
     ULONG written = 77;
     EXPECT_EQ(stream->Write("xy", 2, &written), c.write);
     EXPECT_EQ(written, c.write == S_OK ? 2u : 0u);
-    if (c.write != S_OK) EXPECT_EQ(ReadAll(stream.get()), "kept");
+    if (c.write != S_OK) {
+      EXPECT_EQ(ReadAll(stream.get()), "kept");
+    }
   }
 
   ComPtr<IStream> stream;

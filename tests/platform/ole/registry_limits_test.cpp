@@ -26,8 +26,8 @@ std::string Chain(size_t levels, const std::string& name = "k") {
 
 LONG Create(HKEY base, const std::string& path, HKEY* out = nullptr) {
   HKEY key = nullptr;
-  LONG rc = RegCreateKeyExA(base, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                            nullptr);
+  LONG rc =
+      RegCreateKeyExA(base, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
   if (rc == ERROR_SUCCESS && out) {
     *out = key;
   } else if (rc == ERROR_SUCCESS) {
@@ -61,7 +61,9 @@ TEST(RegistryLimits, DeepKeysAndLargeValuesAreRefused) {
     SCOPED_TRACE(c.what);
     const std::string before = scratch.Text();
     EXPECT_EQ(Create(c.base, c.path), c.rc);
-    if (c.rc != ERROR_SUCCESS) EXPECT_EQ(scratch.Text(), before);
+    if (c.rc != ERROR_SUCCESS) {
+      EXPECT_EQ(scratch.Text(), before);
+    }
   }
   HKEY deep_open = nullptr;
   EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, Chain(kDepth + 1).c_str(), 0, KEY_READ, &deep_open),
@@ -86,7 +88,9 @@ TEST(RegistryLimits, DeepKeysAndLargeValuesAreRefused) {
     SCOPED_TRACE(c.what);
     const std::string before = scratch.Text();
     EXPECT_EQ(SetText(key, c.name, c.data), c.rc);
-    if (c.rc != ERROR_SUCCESS) EXPECT_EQ(scratch.Text(), before);
+    if (c.rc != ERROR_SUCCESS) {
+      EXPECT_EQ(scratch.Text(), before);
+    }
   }
   std::u16string wide(16383, u'\u00E9');
   const WCHAR text[] = u"x";
@@ -193,8 +197,8 @@ TEST_F(RegistrarLimits, DeepOrLargeScriptsAreRefusedWhole) {
       {"a hundred thousand levels", Nested(100000), beyond},
       {"a value of one MiB", u"HKCR { Big = s '" + long_text + u"' }", S_OK},
       {"a value one character more", u"HKCR { Big = s '" + long_text + u"x' }", beyond},
-      {"a named value one character more",
-       u"HKCR { Big { val Named = s '" + long_text + u"x' } }", beyond},
+      {"a named value one character more", u"HKCR { Big { val Named = s '" + long_text + u"x' } }",
+       beyond},
       {"replacements that grow past 16 MiB", u"HKCR { Big = s '" + many_modules + u"' }", beyond},
   };
   registrar_->AddReplacement(u"MODULE", long_module.c_str());
@@ -202,7 +206,9 @@ TEST_F(RegistrarLimits, DeepOrLargeScriptsAreRefusedWhole) {
     SCOPED_TRACE(c.what);
     const std::string before = scratch_.Text();
     EXPECT_EQ(registrar_->StringRegister(c.script.c_str()), c.hr);
-    if (c.hr != S_OK) EXPECT_EQ(scratch_.Text(), before);
+    if (c.hr != S_OK) {
+      EXPECT_EQ(scratch_.Text(), before);
+    }
   }
   HKEY deepest = nullptr;
   ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "Big", 0, KEY_READ, &deepest), ERROR_SUCCESS);
@@ -249,7 +255,9 @@ TEST(RegistryLimits, WithoutAHomeThereIsNoRegistry) {
   struct stat after {};
   const bool exists = stat(planted, &after) == 0;
   EXPECT_EQ(exists, existed);
-  if (exists && existed) EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+  if (exists && existed) {
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+  }
 }
 
 }  // namespace

@@ -167,8 +167,8 @@ class TypeInfoTest : public testing::Test {
     DISPID put = DISPID_PROPERTYPUT;
     DISPPARAMS params{reversed.data(), named_put ? &put : nullptr,
                       static_cast<UINT>(reversed.size()), named_put ? 1u : 0u};
-    return DispInvoke(static_cast<IProbe*>(&probe_), info_.get(), id, flags, &params, result,
-                      excep, arg_err);
+    return DispInvoke(static_cast<IProbe*>(&probe_), info_.get(), id, flags, &params, result, excep,
+                      arg_err);
   }
   static VARIANT I4(LONG v) {
     VARIANT x;
@@ -374,8 +374,10 @@ TEST_F(TypeInfoTest, RefusedGetterLeavesNothingToFree) {
     HRESULT refusal;
     bool with_excep;
   } cases[] = {
-      {2, E_ACCESSDENIED, false},           {2, E_ACCESSDENIED, true},
-      {2, E_POINTER, true},                 {5, E_FAIL, false},
+      {2, E_ACCESSDENIED, false},
+      {2, E_ACCESSDENIED, true},
+      {2, E_POINTER, true},
+      {5, E_FAIL, false},
       {5, CTL_E_ILLEGALFUNCTIONCALL, true},
   };
   for (const auto& c : cases) {
