@@ -27,7 +27,7 @@ LONGLONG Offset(fuzz::Input& in) {
     case 1:
       return in.Number<uint16_t>();
     case 2:
-      return (1ll << 31) + in.Number<int32_t>() * 4096ll;
+      return (1ll << 31) + in.Number<uint32_t>() * 4096ll;
     default:
       return in.Number<LONGLONG>() | (1ll << 40);
   }
