@@ -47,11 +47,12 @@ struct Key {
 
 // Limits that keep a small hostile file or script from taking the process down: keys nest
 // at most 512 levels below a root, as on Windows; a value name holds at most 16,383
-// characters and a value at most 1 MiB of text; the file holds at most 16 MiB.
+// characters and a value at most 1 MiB of text; the file holds at most 4 MiB, hundreds of
+// times what the runtime writes.
 inline constexpr size_t kMaxDepth = 512;
 inline constexpr size_t kMaxValueName = 16383;
 inline constexpr size_t kMaxValueData = size_t{1} << 20;
-inline constexpr size_t kMaxFileSize = size_t{16} << 20;
+inline constexpr size_t kMaxFileSize = size_t{4} << 20;
 // Whether a value of this name and data stays within the limits.
 bool ValueFits(std::string_view value_name, std::string_view data);
 

@@ -107,7 +107,7 @@ TEST(RegistryLimits, DeepKeysAndLargeValuesAreRefused) {
 TEST(RegistryLimits, HostileFileIsRefusedAndNeverRewritten) {
   std::string deep_line = "[HKEY_CLASSES_ROOT\\" + Chain(kDepth + 1) + "]\n";
   std::string huge = "; comment\n";
-  while (huge.size() <= (16u << 20)) huge += std::string(4095, ';') + "\n";
+  while (huge.size() <= (4u << 20)) huge += std::string(4095, ';') + "\n";
   const struct {
     const char* what;
     std::string text;
@@ -120,7 +120,7 @@ TEST(RegistryLimits, HostileFileIsRefusedAndNeverRewritten) {
        "[HKEY_CLASSES_ROOT\\V]\n\"v\"=\"" + std::string((1 << 20) + 1, 'v') + "\"\n", ERROR_BADDB},
       {"a value name over 16,383 characters",
        "[HKEY_CLASSES_ROOT\\V]\n\"" + std::string(16384, 'n') + "\"=\"v\"\n", ERROR_BADDB},
-      {"over 16 MiB of comments", huge, ERROR_BADDB},
+      {"over 4 MiB of comments", huge, ERROR_BADDB},
   };
   for (const auto& c : files) {
     SCOPED_TRACE(c.what);
@@ -140,9 +140,9 @@ TEST(RegistryLimits, HostileFileIsRefusedAndNeverRewritten) {
 
 TEST(RegistryLimits, WriteThatWouldOutgrowTheFileIsRefused) {
   oletest::ScratchRegistry scratch;
-  // Fifteen values of one MiB: the file is a little over 15 MiB, under the 16 MiB limit.
+  // Three values of one MiB: the file is a little over 3 MiB, under the 4 MiB limit.
   std::string text = "[HKEY_CURRENT_USER\\Fill]\n";
-  for (int i = 0; i < 15; ++i) {
+  for (int i = 0; i < 3; ++i) {
     text += "\"v" + std::to_string(i) + "\"=\"" + std::string(1 << 20, 'f') + "\"\n";
   }
   std::ofstream(scratch.file(), std::ios::binary) << text;
@@ -186,7 +186,7 @@ TEST_F(RegistrarLimits, DeepOrLargeScriptsAreRefusedWhole) {
   std::u16string long_text(1 << 20, u'x');
   std::u16string long_module(1 << 16, u'm');
   std::u16string many_modules;
-  for (int i = 0; i < 300; ++i) many_modules += u"%MODULE%";
+  for (int i = 0; i < 80; ++i) many_modules += u"%MODULE%";
   const struct {
     const char* what;
     std::u16string script;
@@ -199,7 +199,7 @@ TEST_F(RegistrarLimits, DeepOrLargeScriptsAreRefusedWhole) {
       {"a value one character more", u"HKCR { Big = s '" + long_text + u"x' }", beyond},
       {"a named value one character more", u"HKCR { Big { val Named = s '" + long_text + u"x' } }",
        beyond},
-      {"replacements that grow past 16 MiB", u"HKCR { Big = s '" + many_modules + u"' }", beyond},
+      {"replacements that grow past 4 MiB", u"HKCR { Big = s '" + many_modules + u"' }", beyond},
   };
   registrar_->AddReplacement(u"MODULE", long_module.c_str());
   for (const auto& c : cases) {
