@@ -11,7 +11,7 @@
 
 #include "fake_test_view.h"
 #include "ftp_server.h"
-#include "loopback_peers.h"
+#include "support/loopback_peers.h"
 #include "ntp_server.h"
 
 using namespace std::chrono_literals;
@@ -19,7 +19,7 @@ using Lamp = comms::Test;
 
 namespace {
 
-int FreeUdpPort() { return peers::ClosedUdpPort(); }
+int FreeUdpPort() { return testsupport::ClosedUdpPort(); }
 
 // A window with its logic, every default replaced by loopback peers before anything runs.
 struct Window {
@@ -79,8 +79,8 @@ TEST(CommsTestLogic, LoadsItsDefaults) {
 TEST(CommsTestLogic, SntpAnswersTurnTheLampGreenAndSilenceWaitsForTheWatchdog) {
   const int chrony_port = FreeUdpPort();
   testsupport::NtpServer chrony({chrony_port, 10});
-  peers::UdpResponder any_datagram([](const std::string&) { return std::string("hello"); });
-  peers::UdpResponder silent([](const std::string&) { return std::string(); });
+  testsupport::UdpResponder any_datagram([](const std::string&) { return std::string("hello"); });
+  testsupport::UdpResponder silent([](const std::string&) { return std::string(); });
   struct Case {
     const char* name;
     int port;
@@ -115,8 +115,8 @@ TEST(CommsTestLogic, SntpAnswersTurnTheLampGreenAndSilenceWaitsForTheWatchdog) {
 }
 
 TEST(CommsTestLogic, DaytimeAnswersOrTellsTheSocketError) {
-  peers::DaytimeServer daytime;
-  peers::RefusedPort refused;
+  testsupport::DaytimeServer daytime;
+  testsupport::RefusedPort refused;
   struct Case {
     const char* name;
     std::string host;
@@ -195,8 +195,8 @@ TEST(CommsTestLogic, FtpRefusedLogOnLocksTheButtonsUntilTheWatchdog) {
 }
 
 TEST(CommsTestLogic, UnloadDuringATestClosesBothSockets) {
-  peers::UdpResponder silent([](const std::string&) { return std::string(); });
-  peers::DaytimeServer daytime;
+  testsupport::UdpResponder silent([](const std::string&) { return std::string(); });
+  testsupport::DaytimeServer daytime;
   Window w({silent.port(), daytime.port()});
   w.logic.Cmd_SNTP_Click();
   w.logic.Winsock1.Connect("127.0.0.1", daytime.port());

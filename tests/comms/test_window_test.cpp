@@ -18,7 +18,7 @@
 #include "forms/dialog_hook.h"
 #include "frm_FileCreate.h"
 #include "ftp_server.h"
-#include "loopback_peers.h"
+#include "support/loopback_peers.h"
 #include "ntp_server.h"
 #include "window_rules.h"
 #include "window_test_support.h"
@@ -137,7 +137,7 @@ TEST_F(CommsTestWindow, AnyDatagramIsAnAnswerAndSilenceWaitsForTheWatchdog) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.reply);
     std::string reply = c.reply;
-    peers::UdpResponder peer([reply](const std::string&) { return reply; }, 123);
+    testsupport::UdpResponder peer([reply](const std::string&) { return reply; }, 123);
     frm_Test& w = Open();
     w.Cmd_SNTP->click();
     ASSERT_TRUE(WaitFor([&] { return AllTestsEnabled(w); }, 5s));
@@ -152,7 +152,7 @@ TEST_F(CommsTestWindow, AnyDatagramIsAnAnswerAndSilenceWaitsForTheWatchdog) {
 
 TEST_F(CommsTestWindow, DaytimeAnswerOrRefusal) {
   {
-    peers::DaytimeServer daytime(13);
+    testsupport::DaytimeServer daytime(13);
     frm_Test& w = Open();
     w.Cmd_DayTime->click();
     ASSERT_TRUE(WaitFor([&] { return w.Cmd_DayTime->isEnabled(); }, 5s));
@@ -212,7 +212,7 @@ TEST_F(CommsTestWindow, FtpBadPasswordLocksTheButtonsUntilTheWatchdog) {
 
 TEST_F(CommsTestWindow, WatchdogAtItsRealLength) {
   frm_Test::SetWatchdogIntervalForTests(0ms);  // the ten seconds
-  peers::UdpResponder silent([](const std::string&) { return std::string(); }, 123);
+  testsupport::UdpResponder silent([](const std::string&) { return std::string(); }, 123);
   frm_Test& w = Open();
   EXPECT_EQ(w.Timer_Watchdog->interval(), 10000);
   const auto start = std::chrono::steady_clock::now();
@@ -228,7 +228,7 @@ TEST_F(CommsTestWindow, WatchdogAtItsRealLength) {
 }
 
 TEST_F(CommsTestWindow, ExitDuringATestClosesBothSockets) {
-  peers::UdpResponder silent([](const std::string&) { return std::string(); }, 123);
+  testsupport::UdpResponder silent([](const std::string&) { return std::string(); }, 123);
   frm_Test& w = Open();
   w.Cmd_SNTP->click();
   w.logic().Winsock1.Connect("127.0.0.1", 13);

@@ -28,14 +28,14 @@
 #include "forms/default_instance.h"
 #include "forms/dialog_hook.h"
 #include "forms/web_browser.h"
-#include "loopback_peer.h"
+#include "support/loopback_peers.h"
 #include "support/file_bytes.h"
 #include "window_test_support.h"
 
 namespace {
 
 using debug::frm_Debug;
-using debugtest::LoopbackPeer;
+using testsupport::UdpPeer;
 
 constexpr base::LocalTime kTime{2026, 12, 8, 15, 4, 5};
 constexpr char kStamp[] = "12/8/2026 3:04:05 PM";
@@ -66,7 +66,7 @@ class DebugWindow : public testing::Test {
     // The meter's port is fixed: these run as test_windows_debug, in a network namespace where
     // no other run holds it.
     if (!OwnNetwork()) GTEST_SKIP() << "run by test_windows_debug";
-    meter_.emplace(debug::kMeterPort, 20000);
+    meter_.emplace(debug::kMeterPort, std::chrono::milliseconds(20000));
     base::SetTestTime(kTime);
     std::filesystem::remove_all(LogPath());
   }
@@ -107,7 +107,7 @@ class DebugWindow : public testing::Test {
   forms::ScriptedDialogs dialogs_;
   // The meter's debug port, so that the window's requests reach a socket and nothing answers
   // with an unreachable port.
-  std::optional<LoopbackPeer> meter_;
+  std::optional<UdpPeer> meter_;
   static inline std::string old_registry_;
 };
 
@@ -161,8 +161,8 @@ TEST_F(DebugWindow, StartAndStopToggleTheTimerAndCaptionsAndTheFirstRequestWaits
   EXPECT_TRUE(w.Timer_Process->isActive());
   EXPECT_EQ(Caption(w), "Corvane's Debugger");
   ASSERT_TRUE(meter_->ok()) << "127.0.0.1:12345 stayed taken by another process";
-  std::optional<debugtest::Datagram> request;
-  auto requested = [&] { return (request = meter_->Receive(0)).has_value(); };
+  std::optional<testsupport::Datagram> request;
+  auto requested = [&] { return (request = meter_->Receive(std::chrono::milliseconds(0))).has_value(); };
   EXPECT_FALSE(testsupport::WaitFor(requested, 300)) << "a request before the first tick";
   ASSERT_TRUE(testsupport::WaitFor(requested, 3000));
   EXPECT_EQ(request->data, "SendData");
@@ -231,7 +231,7 @@ TEST_F(DebugWindow, ControlErrorsAreListedExceptAnOverlongDatagram) {
 
   // A request to a port nobody holds comes back unreachable: 10054 on the next receive.
   meter_.reset();
-  ASSERT_TRUE(debugtest::PortIsFree(debug::kMeterPort));
+  ASSERT_TRUE(testsupport::PortIsFree(debug::kMeterPort));
   w.lstResponse->clear();
   w.Timer_Process_Timer();
   EXPECT_TRUE(testsupport::WaitFor([&] { return !Rows(w).empty(); }, 5000));

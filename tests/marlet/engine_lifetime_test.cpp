@@ -12,7 +12,7 @@
 #include "marlet/socket_function_table.h"
 #include "marlet/winsock_library.h"
 #include "support/bounded_wait.h"
-#include "udp_peer.h"
+#include "support/loopback_peers.h"
 
 namespace marlet {
 namespace {
@@ -85,7 +85,7 @@ class EngineLifetime : public ::testing::Test {
     return probe.Activate() == kOk;
   }
 
-  marlet_test::UdpPeer peer_;
+  testsupport::UdpPeer peer_;
 };
 
 TEST_F(EngineLifetime, LentBytesStayWhileTheHandlerDeactivatesOrResizesTheBuffer) {
@@ -145,7 +145,7 @@ TEST_F(EngineLifetime, AHandlerMayDestroyTheEngineFromAnyCallback) {
     auto engine = std::make_unique<DatagramEngine>(&sink);
     DatagramEngine* raw = engine.get();
     const bool refused = c.from == From::kErrorNotice;
-    const uint16_t port = Activate(*engine, refused ? marlet_test::ClosedPort() : peer_.port());
+    const uint16_t port = Activate(*engine, refused ? testsupport::ClosedUdpPort() : peer_.port());
     const HWND window = engine->notice_window();
     // The owner lets go from inside its handler.
     auto let_go = [&] { engine.reset(); };

@@ -6,7 +6,7 @@
 #include "engine_support.h"
 #include "marlet/socket_function_table.h"
 #include "marlet/winsock_library.h"
-#include "udp_peer.h"
+#include "support/loopback_peers.h"
 
 namespace marlet {
 namespace {
@@ -123,7 +123,7 @@ TEST_F(EngineRules, LargestPacketIsReceivedWhole) {
   ActivateOnLoopback();
   uint16_t port = 0;
   ASSERT_EQ(engine_->GetLocalPort(&port), kOk);
-  marlet_test::UdpPeer peer;
+  testsupport::UdpPeer peer;
   peer.SendTo(port, std::string(65507, 'm'));  // the largest IPv4 UDP payload
   ASSERT_TRUE(marlet_test::PumpUntil(*engine_,
                                      [&] { return sink_.Count(marlet_test::Event::kData) == 1; }));

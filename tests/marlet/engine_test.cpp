@@ -7,7 +7,7 @@
 #include "engine_support.h"
 #include "marlet/automation_error.h"
 #include "marlet/winsock_library.h"
-#include "udp_peer.h"
+#include "support/loopback_peers.h"
 
 namespace marlet {
 namespace {
@@ -16,7 +16,7 @@ using marlet_test::Event;
 using marlet_test::PumpFor;
 using marlet_test::PumpUntil;
 using marlet_test::RecordingSink;
-using marlet_test::UdpPeer;
+using testsupport::UdpPeer;
 using std::chrono::milliseconds;
 
 class EngineLoopback : public ::testing::Test {
@@ -111,7 +111,7 @@ TEST_F(EngineLoopback, ExactlyMaxPacketSizeIsDeliveredWhole) {
 
 TEST_F(EngineLoopback, RefusedDatagramReportsDestinationUnreachable) {
   Activate();
-  ASSERT_EQ(engine_->SetRemotePort(marlet_test::ClosedPort()), kOk);
+  ASSERT_EQ(engine_->SetRemotePort(testsupport::ClosedUdpPort()), kOk);
   ASSERT_EQ(engine_->Send("x", 1), kOk);
   // Something to read after the error, so the test does not depend on the error alone
   // raising a read notice.

@@ -9,7 +9,7 @@
 #include "marlet/automation_error.h"
 #include "marlet/socket_function_table.h"
 #include "marlet/winsock_library.h"
-#include "udp_peer.h"
+#include "support/loopback_peers.h"
 
 namespace marlet {
 namespace {
@@ -35,7 +35,7 @@ class Loader : public ::testing::Test {
 
   // A round trip through the engine and a peer: proves its socket calls reach the library.
   static void ExpectWorking(DatagramEngine& engine, RecordingSink& sink) {
-    marlet_test::UdpPeer peer;
+    testsupport::UdpPeer peer;
     ASSERT_EQ(engine.SetLocalHost("127.0.0.1"), kOk);
     ASSERT_EQ(engine.Activate(), kOk);
     uint16_t port = 0;

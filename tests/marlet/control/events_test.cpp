@@ -5,10 +5,12 @@
 #include <thread>
 
 #include "control_support.h"
-#include "udp_peer.h"
+#include "support/loopback_peers.h"
 
 namespace marlet_test {
 namespace {
+
+using testsupport::UdpPeer;
 
 using std::chrono::milliseconds;
 
@@ -196,7 +198,7 @@ TEST_F(Events, ReceiveFailuresFireError) {
   EXPECT_EQ(sink_.Data(), std::vector<std::string>{"after"});
 
   // A reply refused by the far side's port.
-  ASSERT_EQ(control_->put_RemotePort(ClosedPort()), S_OK);
+  ASSERT_EQ(control_->put_RemotePort(testsupport::ClosedUdpPort()), S_OK);
   EXPECT_EQ(SendText("anyone?"), S_OK);
   ASSERT_TRUE(PumpUntil(control_.get(), [&] { return sink_.Count(marlet::kDispError) >= 2; }));
   EXPECT_EQ(sink_.fired.back().number, 10054);

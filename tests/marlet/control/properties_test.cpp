@@ -3,11 +3,13 @@
 #include <optional>
 
 #include "control_support.h"
-#include "udp_peer.h"
+#include "support/loopback_peers.h"
 #include "win32/nls.h"
 
 namespace marlet_test {
 namespace {
+
+using testsupport::UdpPeer;
 
 VARIANT Long(LONG v) {
   VARIANT r;

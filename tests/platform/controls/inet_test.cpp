@@ -10,7 +10,8 @@
 
 #include "forms/runtime_error.h"
 #include "ftp_server.h"
-#include "loopback_peers.h"
+#include "queue_pump.h"
+#include "support/loopback_peers.h"
 
 using namespace std::chrono_literals;
 using controls::Inet;
@@ -77,7 +78,7 @@ TEST(Inet, ListsThenQuitsWithTheStatesOfTheExchange) {
 
 TEST(Inet, FailuresEndInTheErrorStateWithCodeAndText) {
   test_support::FtpServer server;
-  peers::RefusedPort refused;
+  testsupport::RefusedPort refused;
   struct Case {
     std::string url;
     std::string password;

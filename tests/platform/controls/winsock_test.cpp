@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "forms/runtime_error.h"
-#include "loopback_peers.h"
+#include "queue_pump.h"
+#include "support/loopback_peers.h"
 
 using namespace std::chrono_literals;
 using controls::Winsock;
@@ -49,7 +50,7 @@ int ErrorNumberOf(const std::function<void()>& call) {
 }
 
 TEST(WinsockUdp, RequestReachesThePeerAndEachReplyArrivesOnce) {
-  peers::UdpResponder peer([](const std::string&) { return std::string("\xE9t\xE9 12:00\r\n"); });
+  testsupport::UdpResponder peer([](const std::string&) { return std::string("\xE9t\xE9 12:00\r\n"); });
   Winsock w;
   Recorder r;
   r.Attach(w);
@@ -73,7 +74,7 @@ TEST(WinsockUdp, RequestReachesThePeerAndEachReplyArrivesOnce) {
 }
 
 TEST(WinsockUdp, DatagramsStayApartAndTextIsSentInTheAnsiCodePage) {
-  peers::UdpResponder peer([](const std::string& q) { return "echo:" + q; });
+  testsupport::UdpResponder peer([](const std::string& q) { return "echo:" + q; });
   Winsock w;
   Recorder r;
   r.Attach(w, false);
@@ -95,14 +96,14 @@ TEST(WinsockUdp, DatagramsStayApartAndTextIsSentInTheAnsiCodePage) {
 }
 
 TEST(WinsockUdp, SilentAndClosedPorts) {
-  peers::UdpResponder silent([](const std::string&) { return std::string(); });
+  testsupport::UdpResponder silent([](const std::string&) { return std::string(); });
   struct Case {
     const char* name;
     int port;
     std::vector<std::string> events;
   } cases[] = {
       {"silent", silent.port(), {}},
-      {"closed", peers::ClosedUdpPort(), {"Error 10054 The connection is reset by remote side"}},
+      {"closed", testsupport::ClosedUdpPort(), {"Error 10054 The connection is reset by remote side"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -121,7 +122,7 @@ TEST(WinsockUdp, SilentAndClosedPorts) {
 }
 
 TEST(WinsockTcp, DaytimeAnswerThenPeerCloses) {
-  peers::DaytimeServer daytime;
+  testsupport::DaytimeServer daytime;
   Winsock w;
   Recorder r;
   r.Attach(w);
@@ -142,7 +143,7 @@ TEST(WinsockTcp, DaytimeAnswerThenPeerCloses) {
 }
 
 TEST(WinsockTcp, ClosedInsideDataArrivalHearsNoMore) {
-  peers::DaytimeServer daytime;
+  testsupport::DaytimeServer daytime;
   Winsock w;
   std::vector<std::string> events;
   w.OnDataArrival = [&](long) {
@@ -158,7 +159,7 @@ TEST(WinsockTcp, ClosedInsideDataArrivalHearsNoMore) {
 }
 
 TEST(WinsockTcp, DestroyedInsideItsOwnEvent) {
-  peers::DaytimeServer daytime;
+  testsupport::DaytimeServer daytime;
   auto w = std::make_unique<Winsock>();
   int arrivals = 0;
   w->OnDataArrival = [&](long) {
@@ -172,7 +173,7 @@ TEST(WinsockTcp, DestroyedInsideItsOwnEvent) {
 }
 
 TEST(WinsockTcp, ConnectionFailuresArriveAsErrorEvents) {
-  peers::RefusedPort refused;
+  testsupport::RefusedPort refused;
   struct Case {
     std::string host;
     int port;
@@ -197,7 +198,7 @@ TEST(WinsockTcp, ConnectionFailuresArriveAsErrorEvents) {
 }
 
 TEST(Winsock, MethodsRefusedInTheWrongStateOrWithBadValues) {
-  peers::DaytimeServer daytime;
+  testsupport::DaytimeServer daytime;
   Winsock connected;
   connected.Connect("127.0.0.1", daytime.port());
   ASSERT_TRUE(PumpUntil([&] { return connected.State() != controls::sckResolvingHost; }, 5s));
