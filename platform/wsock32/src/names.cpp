@@ -1,6 +1,5 @@
 // Byte order, address texts and the blocking name lookups.
 #include <cctype>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -102,8 +101,16 @@ ULONG WINAPI inet_addr(const char* cp) {
 }
 
 char* WINAPI inet_ntoa(struct in_addr in) {
+  // Formatted by hand: a receive loop asks for every datagram's sender.
   const auto& b = in.S_un.S_un_b;
-  std::snprintf(tls_ntoa, sizeof tls_ntoa, "%u.%u.%u.%u", b.s_b1, b.s_b2, b.s_b3, b.s_b4);
+  char* p = tls_ntoa;
+  for (unsigned value : {unsigned{b.s_b1}, unsigned{b.s_b2}, unsigned{b.s_b3}, unsigned{b.s_b4}}) {
+    if (p != tls_ntoa) *p++ = '.';
+    if (value >= 100) *p++ = static_cast<char>('0' + value / 100);
+    if (value >= 10) *p++ = static_cast<char>('0' + value / 10 % 10);
+    *p++ = static_cast<char>('0' + value % 10);
+  }
+  *p = '\0';
   return tls_ntoa;
 }
 

@@ -29,6 +29,26 @@ TEST(CodePage, Windows1252HighRangeBothWays) {
   EXPECT_FALSE(used);
 }
 
+// Long text is decoded 16 bytes at a time when a block is ASCII: every length around the block
+// size, with one high byte at every position, must decode as byte-by-byte decoding does.
+TEST(CodePage, Windows1252DecodesLongTextWithHighBytesAnywhere) {
+  for (int length = 1; length <= 40; ++length) {
+    for (int at = -1; at < length; ++at) {
+      std::string bytes;
+      for (int i = 0; i < length; ++i) bytes.push_back(static_cast<char>('A' + i % 26));
+      if (at >= 0) bytes[static_cast<size_t>(at)] = '\x80';
+      std::u16string wide(static_cast<size_t>(length) + 1, u'#');
+      ASSERT_EQ(MultiByteToWideChar(1252, 0, bytes.data(), length,
+                                    reinterpret_cast<LPWSTR>(wide.data()), length),
+                length);
+      std::u16string want;
+      for (char b : bytes) want.push_back(b == '\x80' ? u'\u20AC' : static_cast<char16_t>(b));
+      want.push_back(u'#');  // nothing written beyond the text
+      EXPECT_EQ(wide, want) << "length " << length << ", euro sign at " << at;
+    }
+  }
+}
+
 TEST(CodePage, UnmappableCharacterUsesDefaultAndSaysSo) {
   const char16_t text[] = u"a\u4E2Db\U0001F600c";
   char out[16] = {};

@@ -126,6 +126,13 @@ TEST(Library, AddressTextsAndByteOrder) {
   }).join();
   EXPECT_EQ(theirs, "1.2.3.4");
   EXPECT_STREQ(mine, "192.168.10.200");  // another thread's call leaves ours alone
+
+  // Every digit count in every place, and the widest text.
+  for (const char* text : {"0.0.0.0", "9.10.99.100", "255.255.255.255", "100.9.0.250"}) {
+    in_addr c{};
+    c.s_addr = Ws().inet_addr(text);
+    EXPECT_STREQ(Ws().inet_ntoa(c), text);
+  }
 }
 
 class Names : public WinsockTest {};
