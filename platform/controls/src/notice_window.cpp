@@ -60,17 +60,17 @@ QueueTimer::~QueueTimer() {
 }
 
 void QueueTimer::Start(long ms) {
-  itimerspec spec{};
+  itimerspec due{};
   if (ms <= 0) ms = 1;  // zero would disarm the timer
-  spec.it_value.tv_sec = ms / 1000;
-  spec.it_value.tv_nsec = (ms % 1000) * 1000000L;
-  timerfd_settime(fd_, 0, &spec, nullptr);
+  due.it_value.tv_sec = ms / 1000;
+  due.it_value.tv_nsec = (ms % 1000) * 1000000L;
+  timerfd_settime(fd_, 0, &due, nullptr);
   Win32ArmWatch(watch_, POLLIN);
 }
 
 void QueueTimer::Stop() {
-  itimerspec spec{};
-  timerfd_settime(fd_, 0, &spec, nullptr);
+  itimerspec due{};
+  timerfd_settime(fd_, 0, &due, nullptr);
   Win32ArmWatch(watch_, 0);
 }
 
