@@ -1,7 +1,9 @@
 // The datagram engine against a real peer socket on 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine_support.h"
@@ -308,6 +310,46 @@ TEST_F(EngineLoopback, PumpStepWaitsForAMessageOnlyAsLongAsAsked) {
   const auto waited = std::chrono::steady_clock::now() - start;
   EXPECT_GE(waited, milliseconds(15));
   EXPECT_LT(waited, milliseconds(1000));
+}
+
+
+// A sender that never lets the socket run dry: each notice gives the thread back within a
+// slice, the datagrams still arrive in order, and deactivation ends while the flood goes on.
+TEST_F(EngineLoopback, AFloodNeitherHoldsTheThreadNorDeactivation) {
+  const uint16_t port = Activate();
+  // A host slower than the sender, as a window that lists and logs every line is.
+  sink_.on_event = [](const Event&) { std::this_thread::sleep_for(std::chrono::microseconds(100)); };
+  std::atomic<bool> stop{false};
+  std::thread flood([&] {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(8);
+    for (uint64_t i = 1; !stop && std::chrono::steady_clock::now() < end; ++i) {
+      try {
+        peer_.SendTo(port, std::to_string(i));
+      } catch (const std::exception&) {
+      }
+    }
+  });
+  std::chrono::steady_clock::duration longest{};
+  const auto pump_end = std::chrono::steady_clock::now() + milliseconds(1000);
+  while (std::chrono::steady_clock::now() < pump_end) {
+    const auto t0 = std::chrono::steady_clock::now();
+    engine_->PumpStep(10);
+    longest = std::max(longest, std::chrono::steady_clock::now() - t0);
+  }
+  const auto t0 = std::chrono::steady_clock::now();
+  EXPECT_EQ(engine_->Deactivate(), kOk);
+  const auto deactivation = std::chrono::steady_clock::now() - t0;
+  stop = true;
+  flood.join();
+
+  EXPECT_LT(longest, milliseconds(250));
+  EXPECT_LT(deactivation, milliseconds(2500));
+  EXPECT_FALSE(engine_->active());
+  const std::vector<std::string> data = sink_.Data();
+  EXPECT_GT(data.size(), 100u);
+  for (size_t i = 1; i < data.size(); ++i) {
+    ASSERT_LT(std::stoull(data[i - 1]), std::stoull(data[i])) << "at " << i;
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "marlet/datagram_engine.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <new>
 
@@ -266,7 +267,20 @@ Code DatagramEngine::Deactivate() {
   return Finish(kOk);
 }
 
+namespace {
+
+// A sender that keeps the socket readable must not keep the thread here. A notice's pass ends
+// after a slice and posts the notice again, so the rest is read, in order and without loss,
+// after the host's loop has had a turn for its timers and input. Deactivation drains for a
+// second at most: what was waiting when it began takes far less, and the rest is closed away.
+constexpr auto kReceiveSlice = std::chrono::milliseconds(10);
+constexpr auto kDrainLimit = std::chrono::seconds(1);
+
+}  // namespace
+
 bool DatagramEngine::ReceiveLoop(bool nested) {
+  const auto until = std::chrono::steady_clock::now() + (nested ? std::chrono::steady_clock::duration(kDrainLimit)
+                                                                : std::chrono::steady_clock::duration(kReceiveSlice));
   while (socket_ != INVALID_SOCKET && accept_data_) {
     if (close_pending_ && !nested) {
       in_receive_ = false;
@@ -300,6 +314,12 @@ bool DatagramEngine::ReceiveLoop(bool nested) {
     // An empty datagram is consumed without an event; the ones queued behind it are
     // still read, also when deactivation is draining the socket.
     if (received > 0 && !Deliver(received, from)) return false;
+    if (std::chrono::steady_clock::now() >= until) {
+      if (!nested && socket_ != INVALID_SOCKET && accept_data_) {
+        PostMessageA(window_, kSocketNotice, socket_, FD_READ);
+      }
+      return true;
+    }
   }
   return true;
 }
