@@ -3,6 +3,7 @@
 
 #include <QEventLoop>
 #include <QTimer>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -13,9 +14,13 @@
 namespace {
 
 std::vector<std::pair<UINT, WPARAM>> received;
+// Until then, each kFlood notice posts the next one.
+constexpr UINT kFlood = WM_USER + 4;
+std::chrono::steady_clock::time_point flood_end;
 
 LRESULT CALLBACK Record(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg >= WM_USER) received.emplace_back(msg, wp);
+  if (msg == kFlood && std::chrono::steady_clock::now() < flood_end) PostMessageA(hwnd, msg, wp + 1, 0);
   return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
@@ -65,6 +70,27 @@ TEST_F(PumpedWindow, PumpStepDrainsWhatIsWaitingAndADestroyedWindowGetsNothing) 
   EXPECT_EQ(forms::PumpWindowMessages(), 0);
   EXPECT_EQ(received.size(), 2u);
   hwnd_ = nullptr;
+}
+
+// A window that posts itself a new notice from every notice never lets the queue run dry;
+// the event loop still gets its turns for timers while that goes on.
+TEST_F(PumpedWindow, EndlessNoticesLeaveTheEventLoopItsTurns) {
+  flood_end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  PostMessageA(hwnd_, kFlood, 0, 0);
+  QEventLoop loop;
+  int ticks = 0;
+  QTimer tick;
+  QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+    if (++ticks == 5) loop.quit();
+  });
+  tick.start(10);
+  QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+  loop.exec();
+  EXPECT_EQ(ticks, 5);
+  EXPECT_LT(std::chrono::steady_clock::now(), flood_end) << "the timer ran only once the notices ended";
+  EXPECT_GT(received.size(), 10u);
+  flood_end = {};
+  forms::PumpWindowMessages();
 }
 
 }  // namespace
