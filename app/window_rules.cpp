@@ -1,13 +1,17 @@
 #include "window_rules.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QPushButton>
+#include <QTimer>
 
 #include "comms/frm_Test.h"
+#include "forms/app.h"
 #include "forms/default_instance.h"
 #include "forms/web_browser.h"
 #include "debug/frm_Debug.h"
 #include "frm_FileCreate.h"
+#include "ftp/frm_Ftp.h"
 #include "ftp/frm_Upload.h"
 #include "network/frm_NWSetup.h"
 
@@ -16,8 +20,8 @@ namespace {
 
 using forms::WindowEvent;
 
-// Windows that take the view and the buttons while they are open; the FTP client window's close
-// leaves them as they are.
+// Windows that take the view and the buttons while they are open and give them back when they
+// close; the FTP client window's Cancel gives back the view alone.
 constexpr MainWindowRule kRules[] = {
     {"frm_NWSetup", WindowEvent::kLoaded, false, true, false},
     {"frm_NWSetup", WindowEvent::kUnloaded, true, true, true},
@@ -27,6 +31,7 @@ constexpr MainWindowRule kRules[] = {
     {"frm_Debug", WindowEvent::kUnloaded, true, true, true},
     {"frmFtp", WindowEvent::kLoaded, false, true, false},
     {"frmFtp", WindowEvent::kCancelled, true, false, false},
+    {"frmFtp", WindowEvent::kUnloaded, true, true, true},
 };
 
 template <typename Form>
@@ -35,6 +40,18 @@ void ShowModeless() {
   w.show();
   w.raise();
   w.activateWindow();
+}
+
+// A window's Exit ends the run as closing the main window does, unloading the windows it
+// unloads. Later, from the event loop: the window that asked is still inside its handler.
+void EndRun() {
+  QTimer::singleShot(0, qApp, [] {
+    if (forms::DefaultInstance<frm_FileCreate>::Exists()) {
+      forms::DefaultInstance<frm_FileCreate>::Get().close();
+    } else {
+      forms::End();
+    }
+  });
 }
 
 }  // namespace
@@ -55,12 +72,14 @@ void Apply(const MainWindowRule& rule, frm_FileCreate& main) {
 
 void WireWindows(frm_FileCreate& main) {
   forms::SetWindowListener([](const std::string& form_name, WindowEvent event) {
+    if (event == WindowEvent::kEndRequested) return EndRun();
     // At the end of the run the main window may already be gone; do not bring it back.
     if (!forms::DefaultInstance<frm_FileCreate>::Exists()) return;
     if (const MainWindowRule* rule = FindRule(form_name, event)) {
       Apply(*rule, forms::DefaultInstance<frm_FileCreate>::Get());
     }
   });
+  main.SetMenuAction(main.Mfp, &ShowModeless<ftp::frmFtp>);
   main.SetMenuAction(main.mnuDebug, &ShowModeless<debug::frm_Debug>);
   main.AddFilesMenuEntry(QStringLiteral("Network Setup..."), &ShowModeless<network::frm_NWSetup>)
       ->setObjectName(QStringLiteral("mnuNetworkSetup"));

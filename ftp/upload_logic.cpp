@@ -17,11 +17,6 @@ std::string NameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-forms::RuntimeError AsRuntimeError(const std::exception& e) {
-  if (auto* r = dynamic_cast<const forms::RuntimeError*>(&e)) return *r;
-  return {forms::kErrOutOfMemory, e.what()};
-}
-
 }  // namespace
 
 bool TrailLabel(int16_t direction, const std::string& line, std::string* label) {
@@ -53,7 +48,7 @@ void UploadLogic::LogOn() {
     ftp_.SetCommandSelector(controls::FtpClient::kCommandLogOn);
     logon_issued_ = true;
   } catch (const std::exception& ex) {
-    const forms::RuntimeError r = AsRuntimeError(ex);
+    const forms::RuntimeError r = forms::AsRuntimeError(ex);
     screen_.Show({r.Description() + " | " + std::to_string(r.Number()), forms::vbOKOnly, ""});
     screen_.EnableLogOn(true);
   }
@@ -108,7 +103,7 @@ void UploadLogic::SendFile() {
     if (path.empty()) return;
     if (Send(path)) SaveCredentials();
   } catch (const std::exception& ex) {
-    const forms::RuntimeError r = AsRuntimeError(ex);
+    const forms::RuntimeError r = forms::AsRuntimeError(ex);
     screen_.Show({"Error: " + std::to_string(r.Number()) + " " + r.Description(), forms::vbOKOnly,
                   ""});
   }

@@ -51,7 +51,7 @@ TEST(WindowRules, EachWindowsEventSetsTheViewAndButtonsAsTheTableSays) {
       {"frm_Debug", WindowEvent::kUnloaded, {false, false}, {true, true}},
       {"frmFtp", WindowEvent::kLoaded, {true, true}, {false, false}},
       {"frmFtp", WindowEvent::kCancelled, {false, false}, {true, false}},
-      {"frmFtp", WindowEvent::kUnloaded, {false, false}, {false, false}},
+      {"frmFtp", WindowEvent::kUnloaded, {false, false}, {true, true}},
       {"frm_Test", WindowEvent::kLoaded, {true, false}, {true, false}},
       {"frmLogin", WindowEvent::kLoaded, {false, true}, {false, true}},
   };

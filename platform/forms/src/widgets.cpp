@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QValidator>
@@ -32,6 +33,20 @@ class TypingLimit : public QValidator {
   qsizetype before_;
 };
 
+// Asks the application's style for everything but the mask character.
+class MaskStyle : public QProxyStyle {
+ public:
+  explicit MaskStyle(char mask) : mask_(mask) {}
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* data) const override {
+    if (hint == SH_LineEdit_PasswordCharacter) return mask_;
+    return QProxyStyle::styleHint(hint, option, widget, data);
+  }
+
+ private:
+  char mask_;
+};
+
 QString Q(const char* text) {
   return QString::fromUtf8(text);
 }
@@ -54,6 +69,13 @@ QLineEdit* AddEntry(QFormLayout* form, const char* name, const char* label, int 
   if (limit > 0) SetTypingLimit(edit, limit);
   form->addRow(MakeLabel(label, edit), edit);
   return edit;
+}
+
+void SetPasswordCharacter(QLineEdit* edit, char mask) {
+  auto* style = new MaskStyle(mask);
+  style->setParent(edit);
+  edit->setStyle(style);
+  edit->setEchoMode(QLineEdit::Password);
 }
 
 QLabel* MakeLabel(const char* caption, QWidget* buddy) {

@@ -23,6 +23,8 @@ void SetTypingLimit(QLineEdit* edit, int limit);
 // and a screen reader lead to the box. `limit` 0: no typing limit.
 QLineEdit* AddEntry(QFormLayout* form, const char* name, const char* label, int limit);
 // A label for `buddy`.
+// The box shows every typed character as `mask` and gives back what was typed.
+void SetPasswordCharacter(QLineEdit* edit, char mask);
 QLabel* MakeLabel(const char* caption, QWidget* buddy);
 QCheckBox* MakeCheck(const char* name, const char* caption);
 QPushButton* MakeButton(const char* name, const char* caption);

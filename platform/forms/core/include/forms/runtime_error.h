@@ -56,4 +56,11 @@ inline std::string DescriptionOf(const std::exception& e) {
   return e.what();
 }
 
+// Any failure that reaches a handler as the runtime error it reports: a run-time error as it
+// is, anything else under number 7 with its description.
+inline RuntimeError AsRuntimeError(const std::exception& e) {
+  if (const auto* r = dynamic_cast<const RuntimeError*>(&e)) return *r;
+  return {kErrOutOfMemory, DescriptionOf(e)};
+}
+
 }  // namespace forms

@@ -12,6 +12,7 @@ enum class WindowEvent {
   kLoaded,
   kUnloaded,
   kCancelled,  // a window's Cancel that gives the main window's view back
+  kEndRequested,  // a window's Exit: the whole program ends
 };
 
 using WindowListener = std::function<void(const std::string& form_name, WindowEvent event)>;
