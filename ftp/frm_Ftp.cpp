@@ -193,20 +193,23 @@ void frmFtp::BuildControls() {
       {cmdExit, &frmFtp::cmdExit_Click},
   };
   for (const auto& [button, handler] : handlers) {
-    connect(button, &QPushButton::clicked, this, [this, h = handler] { Run([&] { (this->*h)(); }); });
+    connect(button, &QPushButton::clicked, this,
+            [this, h = handler] { Run([&] { (this->*h)(); }); });
   }
-  connect(lstLocal, &QListWidget::itemDoubleClicked, this, [this] { Run([&] { lstLocal_DblClick(); }); });
+  connect(lstLocal, &QListWidget::itemDoubleClicked, this,
+          [this] { Run([&] { lstLocal_DblClick(); }); });
   connect(lstRemote, &QListWidget::itemDoubleClicked, this,
           [this] { Run([&] { lstRemote_DblClick(); }); });
   connect(cboLocal, &QComboBox::activated, this, [this] { Run([&] { cboLocal_Click(); }); });
   connect(cboRemote, &QComboBox::activated, this, [this] { Run([&] { cboRemote_Click(); }); });
 
   // The panes side by side, then what acts on them, then the window's own buttons.
-  forms::SetTabChain({cboLocal, lstLocal, lstRemote, cboRemote, cmdLocalRefresh, cmdLocalDelete,
-                      cmdLocalMakeDir, cmdLocalRename, cmdLocalDir, cmdDownload, cmdUpload,
-                      cmdRemoteRefresh, cmdRemoteDel, cmdRemoteMK, cmdRemoteRename, cmdRemoteCD,
-                      optMode[0], optMode[1], optMode[2], cmdConnect, cmdCancel, cmdExit,
-                      txtPITrail});
+  forms::SetTabChain({cboLocal,        lstLocal,       lstRemote,       cboRemote,
+                      cmdLocalRefresh, cmdLocalDelete, cmdLocalMakeDir, cmdLocalRename,
+                      cmdLocalDir,     cmdDownload,    cmdUpload,       cmdRemoteRefresh,
+                      cmdRemoteDel,    cmdRemoteMK,    cmdRemoteRename, cmdRemoteCD,
+                      optMode[0],      optMode[1],     optMode[2],      cmdConnect,
+                      cmdCancel,       cmdExit,        txtPITrail});
 }
 
 bool frmFtp::eventFilter(QObject* watched, QEvent* event) {
@@ -219,10 +222,18 @@ bool frmFtp::eventFilter(QObject* watched, QEvent* event) {
   // nothing while it is out of use.
   QPushButton* button = nullptr;
   switch (key->key()) {
-    case Qt::Key_F5: button = local ? cmdLocalRefresh : cmdRemoteRefresh; break;
-    case Qt::Key_Delete: button = local ? cmdLocalDelete : cmdRemoteDel; break;
-    case Qt::Key_F2: button = local ? cmdLocalRename : cmdRemoteRename; break;
-    case Qt::Key_F7: button = local ? cmdLocalMakeDir : cmdRemoteMK; break;
+    case Qt::Key_F5:
+      button = local ? cmdLocalRefresh : cmdRemoteRefresh;
+      break;
+    case Qt::Key_Delete:
+      button = local ? cmdLocalDelete : cmdRemoteDel;
+      break;
+    case Qt::Key_F2:
+      button = local ? cmdLocalRename : cmdRemoteRename;
+      break;
+    case Qt::Key_F7:
+      button = local ? cmdLocalMakeDir : cmdRemoteMK;
+      break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
       if (watched != List(pane)) return QWidget::eventFilter(watched, event);
@@ -275,23 +286,57 @@ void frmFtp::Form_Unload() {
   forms::Announce(kFormName, forms::WindowEvent::kUnloaded);
 }
 
-void frmFtp::cmdConnect_Click() { logic_.Connect(); }
-void frmFtp::cmdLocalRefresh_Click() { logic_.Refresh(Pane::kLocal); }
-void frmFtp::cmdLocalDelete_Click() { logic_.Delete(Pane::kLocal); }
-void frmFtp::cmdLocalMakeDir_Click() { logic_.MakeDir(Pane::kLocal); }
-void frmFtp::cmdLocalRename_Click() { logic_.Rename(Pane::kLocal); }
-void frmFtp::cmdLocalDir_Click() { logic_.ChangeDir(Pane::kLocal); }
-void frmFtp::cmdRemoteRefresh_Click() { logic_.Refresh(Pane::kRemote); }
-void frmFtp::cmdRemoteDel_Click() { logic_.Delete(Pane::kRemote); }
-void frmFtp::cmdRemoteMK_Click() { logic_.MakeDir(Pane::kRemote); }
-void frmFtp::cmdRemoteRename_Click() { logic_.Rename(Pane::kRemote); }
-void frmFtp::cmdRemoteCD_Click() { logic_.ChangeDir(Pane::kRemote); }
-void frmFtp::cmdDownload_Click() { logic_.Download(); }
-void frmFtp::cmdUpload_Click() { logic_.Upload(); }
-void frmFtp::cmdCancel_Click() { logic_.Cancel(); }
-void frmFtp::optMode_Click(int index) { logic_.SetMode(index); }
-void frmFtp::cboLocal_Click() { logic_.ChooseHistory(Pane::kLocal, cboLocal->currentIndex()); }
-void frmFtp::cboRemote_Click() { logic_.ChooseHistory(Pane::kRemote, cboRemote->currentIndex()); }
+void frmFtp::cmdConnect_Click() {
+  logic_.Connect();
+}
+void frmFtp::cmdLocalRefresh_Click() {
+  logic_.Refresh(Pane::kLocal);
+}
+void frmFtp::cmdLocalDelete_Click() {
+  logic_.Delete(Pane::kLocal);
+}
+void frmFtp::cmdLocalMakeDir_Click() {
+  logic_.MakeDir(Pane::kLocal);
+}
+void frmFtp::cmdLocalRename_Click() {
+  logic_.Rename(Pane::kLocal);
+}
+void frmFtp::cmdLocalDir_Click() {
+  logic_.ChangeDir(Pane::kLocal);
+}
+void frmFtp::cmdRemoteRefresh_Click() {
+  logic_.Refresh(Pane::kRemote);
+}
+void frmFtp::cmdRemoteDel_Click() {
+  logic_.Delete(Pane::kRemote);
+}
+void frmFtp::cmdRemoteMK_Click() {
+  logic_.MakeDir(Pane::kRemote);
+}
+void frmFtp::cmdRemoteRename_Click() {
+  logic_.Rename(Pane::kRemote);
+}
+void frmFtp::cmdRemoteCD_Click() {
+  logic_.ChangeDir(Pane::kRemote);
+}
+void frmFtp::cmdDownload_Click() {
+  logic_.Download();
+}
+void frmFtp::cmdUpload_Click() {
+  logic_.Upload();
+}
+void frmFtp::cmdCancel_Click() {
+  logic_.Cancel();
+}
+void frmFtp::optMode_Click(int index) {
+  logic_.SetMode(index);
+}
+void frmFtp::cboLocal_Click() {
+  logic_.ChooseHistory(Pane::kLocal, cboLocal->currentIndex());
+}
+void frmFtp::cboRemote_Click() {
+  logic_.ChooseHistory(Pane::kRemote, cboRemote->currentIndex());
+}
 
 void frmFtp::lstLocal_DblClick() {
   if (auto row = Selected(Pane::kLocal)) logic_.Open(Pane::kLocal, *row);
@@ -349,10 +394,18 @@ void frmFtp::EnableButtons(bool on) {
   }
 }
 
-std::string frmFtp::ConnectCaption() const { return cmdConnect->text().toStdString(); }
-void frmFtp::SetConnectCaption(const std::string& caption) { cmdConnect->setText(Q(caption)); }
-void frmFtp::SetTransferLabel(const std::string& text) { lblDownUpLoad->setText(Q(text)); }
-int frmFtp::ProgressContainerWidth() const { return shpProgContainer->width(); }
+std::string frmFtp::ConnectCaption() const {
+  return cmdConnect->text().toStdString();
+}
+void frmFtp::SetConnectCaption(const std::string& caption) {
+  cmdConnect->setText(Q(caption));
+}
+void frmFtp::SetTransferLabel(const std::string& text) {
+  lblDownUpLoad->setText(Q(text));
+}
+int frmFtp::ProgressContainerWidth() const {
+  return shpProgContainer->width();
+}
 
 void frmFtp::SetProgressWidth(int width) {
   shpProg->setGeometry(0, 0, width, shpProgContainer->height());
@@ -371,14 +424,18 @@ void frmFtp::InsertTrail(const std::string& text) {
   txtPITrail->setTextCursor(caret);
 }
 
-int frmFtp::Show(const forms::Message& m) { return forms::Show(m); }
+int frmFtp::Show(const forms::Message& m) {
+  return forms::Show(m);
+}
 
 std::string frmFtp::Ask(const std::string& prompt, const std::string& title,
                         const std::string& offered) {
   return forms::InputBox(prompt, title, offered);
 }
 
-bool frmFtp::ShowLogin() { return frmLogin::ShowModal(); }
+bool frmFtp::ShowLogin() {
+  return frmLogin::ShowModal();
+}
 
 void frmFtp::GiveBackMainView() {
   forms::Announce(kFormName, forms::WindowEvent::kCancelled);

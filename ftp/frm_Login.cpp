@@ -57,7 +57,8 @@ void frmLogin::cmdOK_Click() {
   const LoginEntries entries{txtHostName->text().toStdString(), txtUserName->text().toStdString(),
                              txtPassword->text().toStdString()};
   controls::FtpClient& ftp = forms::DefaultInstance<frmFtp>::Get().FTP1;
-  blnLoginStatus = ConfirmLogin(ftp, entries, [](const forms::Message& m) { return forms::Show(m); });
+  blnLoginStatus =
+      ConfirmLogin(ftp, entries, [](const forms::Message& m) { return forms::Show(m); });
   if (blnLoginStatus) {
     accept();
     return;

@@ -28,7 +28,8 @@ constexpr const char* kEnterFileName = "Enter the new Filename :";
 
 // What the runtime reports for a failed directory operation: a missing path is "Path not found".
 [[noreturn]] void FailPath(int err) {
-  if (err == ENOENT || err == ENOTDIR) throw forms::RuntimeError(forms::kErrPathNotFound, "Path not found");
+  if (err == ENOENT || err == ENOTDIR)
+    throw forms::RuntimeError(forms::kErrPathNotFound, "Path not found");
   throw forms::ErrorFromErrno(err);
 }
 
@@ -132,8 +133,8 @@ void FtpClientLogic::Guarded(F&& body) {
 
 void FtpClientLogic::ShowError(const std::exception& e) {
   const forms::RuntimeError r = forms::AsRuntimeError(e);
-  screen_.Show({"Error: " + std::to_string(r.Number()) + " " + r.Description(), forms::vbOKOnly,
-                ""});
+  screen_.Show(
+      {"Error: " + std::to_string(r.Number()) + " " + r.Description(), forms::vbOKOnly, ""});
 }
 
 void FtpClientLogic::Load() {
@@ -286,8 +287,7 @@ void FtpClientLogic::Rename(Pane pane) {
       if (!to.empty()) {
         // rename() would replace an existing file; the runtime refuses that.
         struct stat st {};
-        if (lstat(to.c_str(), &st) == 0)
-          throw forms::RuntimeError(58, "File already exists");
+        if (lstat(to.c_str(), &st) == 0) throw forms::RuntimeError(58, "File already exists");
         if (std::rename(JoinLocal(CurrentDir(), *old).c_str(), to.c_str()) != 0)
           throw forms::ErrorFromErrno(errno);
       }
@@ -321,14 +321,18 @@ void FtpClientLogic::Delete(Pane pane) {
   Refresh(pane);
 }
 
-void FtpClientLogic::Download() { Transfer(true); }
-void FtpClientLogic::Upload() { Transfer(false); }
+void FtpClientLogic::Download() {
+  Transfer(true);
+}
+void FtpClientLogic::Upload() {
+  Transfer(false);
+}
 
 void FtpClientLogic::Transfer(bool download) {
   const std::optional<PaneRow> row = screen_.Selected(download ? Pane::kRemote : Pane::kLocal);
   if (!row) {
-    screen_.Show({download ? "No Remote File Selected" : "No Local File Selected", forms::vbOKOnly,
-                  ""});
+    screen_.Show(
+        {download ? "No Remote File Selected" : "No Local File Selected", forms::vbOKOnly, ""});
     return;
   }
   std::string name = row->text;

@@ -69,9 +69,9 @@ TEST(FtpClientRules, ProgressNeverDividesByZeroNorOverflows) {
       {400, 0, 100, 0},
       {400, 50, 100, 200},
       {400, 100, 100, 400},
-      {400, 150, 100, 400},          // more than the listing said
-      {400, 0, 0, 400},              // an empty file is done at once
-      {400, 4096, 0, 400},           // no size known
+      {400, 150, 100, 400},              // more than the listing said
+      {400, 0, 0, 400},                  // an empty file is done at once
+      {400, 4096, 0, 400},               // no size known
       {400, INT32_MAX, INT32_MAX, 400},  // the product passes 32 bits
       {400, 1 << 30, INT32_MAX, 200},
       {400, -5, 100, 0},
@@ -107,14 +107,13 @@ TEST(FtpClientRules, LocalListingShowsPlainDirectoriesThenNormalFiles) {
   ASSERT_EQ(symlink("z.txt", (dir + "/link.txt").c_str()), 0);
   ASSERT_EQ(symlink("missing", (dir + "/dangling").c_str()), 0);
 
-  EXPECT_EQ(ftp::ListLocalDirectory(dir),
-            (std::vector<PaneRow>{{"<Dir> ..", 0},
-                                  {"<Dir> a_sub", 0},
-                                  {"<Dir> b_sub", 0},
-                                  {"empty.bin", 0},
-                                  {"link.txt", 3},
-                                  {"locked.txt", 5},
-                                  {"z.txt", 3}}));
+  EXPECT_EQ(ftp::ListLocalDirectory(dir), (std::vector<PaneRow>{{"<Dir> ..", 0},
+                                                                {"<Dir> a_sub", 0},
+                                                                {"<Dir> b_sub", 0},
+                                                                {"empty.bin", 0},
+                                                                {"link.txt", 3},
+                                                                {"locked.txt", 5},
+                                                                {"z.txt", 3}}));
   chmod(ro_dir.c_str(), 0755);
 
   try {

@@ -1,0 +1,447 @@
+// The FTP client window and its login dialog through their real widgets against a real FTP
+// server on 127.0.0.1, every dialog answered by the forms runtime's test hook. The local pane
+// works in the process's current directory: each test runs in a scratch directory of its own.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+#include "base/shared_values.h"
+#include "forms/default_instance.h"
+#include "forms/dialog_hook.h"
+#include "forms/msgbox.h"
+#include "forms/web_browser.h"
+#include "frm_FileCreate.h"
+#include "ftp/frm_Ftp.h"
+#include "ftp/frm_Login.h"
+#include "ftp_server.h"
+#include "window_rules.h"
+#include "window_test_support.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using ftp::frmFtp;
+using ftp::frmLogin;
+using test_support::FtpServer;
+using test_support::FtpServerOptions;
+
+namespace {
+
+const char* const kAppTitle = "Corvane's Programmer / Debugger";
+
+app::frm_FileCreate& Main() {
+  return forms::DefaultInstance<app::frm_FileCreate>::Get();
+}
+
+std::vector<std::string> Rows(const QListWidget* list) {
+  std::vector<std::string> rows;
+  for (int i = 0; i < list->count(); ++i) rows.push_back(list->item(i)->text().toStdString());
+  return rows;
+}
+
+std::vector<std::string> Rows(const QComboBox* box) {
+  std::vector<std::string> rows;
+  for (int i = 0; i < box->count(); ++i) rows.push_back(box->itemText(i).toStdString());
+  return rows;
+}
+
+void Select(QListWidget* list, const std::string& text) {
+  const auto found = list->findItems(QString::fromStdString(text), Qt::MatchExactly);
+  ASSERT_EQ(found.size(), 1) << text;
+  list->setCurrentItem(found.front());
+}
+
+struct Box {
+  std::string prompt, title;
+  int buttons;
+  bool operator==(const Box&) const = default;
+};
+std::ostream& operator<<(std::ostream& o, const Box& b) {
+  return o << "{" << b.prompt << " | " << b.title << " | " << b.buttons << "}";
+}
+
+class FtpWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    home = fs::current_path();
+    local = fs::canonical(testsupport::MakeTempDir("ftp-local"));
+    fs::current_path(local);
+    settings = testsupport::MakeTempDir("ftp-settings") + "/Debugger.ini";
+    base::Shared() = {};
+    base::Shared().settings_file_path = settings;
+    if (!Main().Mfp->isEnabled()) app::WireWindows(Main());
+  }
+  void TearDown() override {
+    forms::DefaultInstance<frmFtp>::Unload();
+    forms::DefaultInstance<frmLogin>::Unload();
+    fs::current_path(home);
+  }
+
+  void Open() {
+    Main().Mfp->trigger();
+    ASSERT_TRUE(forms::DefaultInstance<frmFtp>::Exists());
+    w = &forms::DefaultInstance<frmFtp>::Get();
+    w->FTP1.SetTimeout(5);
+  }
+  // Connect through the login dialog, confirmed with the account given.
+  void Connect(const FtpServer& server, const char* password = "secret") {
+    QTimer::singleShot(0, [host = server.host(), password] {
+      frmLogin& login = forms::DefaultInstance<frmLogin>::Get();
+      login.txtHostName->setText(QString::fromStdString(host));
+      login.txtUserName->setText(QStringLiteral("meter"));
+      login.txtPassword->setText(QString::fromLatin1(password));
+      login.cmdOK->click();
+    });
+    // A login that stays open is cancelled, so that the test never waits on it for ever.
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] {
+      if (forms::DefaultInstance<frmLogin>::Exists())
+        forms::DefaultInstance<frmLogin>::Get().cmdCancel->click();
+    });
+    guard.start(15000);
+    w->cmdConnect->click();
+  }
+  std::vector<Box> Boxes() const {
+    std::vector<Box> out;
+    for (const auto& c : dialogs.Messages()) out.push_back({c.prompt, c.title, c.buttons});
+    return out;
+  }
+  std::string Trail() const { return w->txtPITrail->toPlainText().toStdString(); }
+  std::string Remote() const { return w->FTP1.RemotePath(); }
+
+  forms::ScriptedDialogs dialogs;
+  fs::path home, local;
+  std::string settings;
+  frmFtp* w = nullptr;
+};
+
+TEST_F(FtpWindow, OpensModelessWithTheLocalDirectoryAndOnlyConnectAndExit) {
+  fs::create_directory(local / "firmware");
+  std::ofstream(local / "image.bin", std::ios::binary) << "12345678";
+  Open();
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_FALSE(w->isModal());
+  EXPECT_EQ(w->windowTitle().toStdString(), "Client Ftp Module");
+  EXPECT_EQ(Rows(w->lstLocal),
+            (std::vector<std::string>{"<Dir> ..", "<Dir> firmware", "image.bin"}));
+  EXPECT_EQ(w->lstLocal->item(2)->data(Qt::UserRole).toInt(), 8);
+  EXPECT_EQ(Rows(w->cboLocal), (std::vector<std::string>{local.string()}));
+  EXPECT_EQ(w->cboLocal->currentIndex(), 0);
+  EXPECT_TRUE(Rows(w->lstRemote).empty());
+  EXPECT_EQ(w->cmdConnect->text().toStdString(), "&Connect");
+  EXPECT_TRUE(w->optMode[0]->isChecked());
+  EXPECT_EQ(w->FTP1.TransferMode(), 0);
+  EXPECT_FALSE(w->shpProgContainer->isVisible());
+  for (QPushButton* b : w->findChildren<QPushButton*>())
+    EXPECT_EQ(b->isEnabled(), b == w->cmdConnect || b == w->cmdExit)
+        << b->objectName().toStdString();
+  EXPECT_FALSE(Main().wb->isVisible());
+  EXPECT_FALSE(Main().cmd_CreateFile->isEnabled());
+  EXPECT_FALSE(Main().cmd_ReadRaw->isEnabled());
+  EXPECT_TRUE(testsupport::UnnamedControls(w).empty());
+
+  // Closing gives the main window's view and file buttons back, as the other task windows do.
+  w->close();
+  EXPECT_TRUE(testsupport::WaitFor([] { return !forms::DefaultInstance<frmFtp>::Exists(); }));
+  EXPECT_TRUE(Main().wb->isVisible());
+  EXPECT_TRUE(Main().cmd_CreateFile->isEnabled());
+  EXPECT_TRUE(Main().cmd_ReadRaw->isEnabled());
+}
+
+TEST_F(FtpWindow, RemotePaneOffersTheParentBelowTheRootAndTheHistoryHoldsEachPathOnce) {
+  FtpServer server;
+  fs::create_directories(server.root() / "fw" / "old");
+  std::ofstream(server.root() / "fw" / "meter.img", std::ios::binary) << std::string(300, 'm');
+  Open();
+  Connect(server);
+  ASSERT_EQ(w->cmdConnect->text().toStdString(), "&Disconnect");
+  EXPECT_TRUE(w->cmdRemoteDel->isEnabled());
+  EXPECT_EQ(Rows(w->lstRemote), (std::vector<std::string>{"<Dir> fw"}));
+  EXPECT_EQ(Rows(w->cboRemote), (std::vector<std::string>{"/"}));
+
+  Select(w->lstRemote, "<Dir> fw");
+  w->lstRemote_DblClick();
+  EXPECT_EQ(Remote(), "/fw");
+  EXPECT_EQ(Rows(w->lstRemote), (std::vector<std::string>{"<Dir> ..", "<Dir> old", "meter.img"}));
+  EXPECT_EQ(w->lstRemote->item(2)->data(Qt::UserRole).toInt(), 300);
+  EXPECT_EQ(Rows(w->cboRemote), (std::vector<std::string>{"/fw", "/"}));
+
+  Select(w->lstRemote, "<Dir> ..");
+  w->lstRemote_DblClick();
+  EXPECT_NE(Trail().find("CLIENT: CWD /fw/..\n"), std::string::npos) << Trail();
+  EXPECT_EQ(Remote(), "/");
+  EXPECT_EQ(Rows(w->lstRemote), (std::vector<std::string>{"<Dir> fw"}));
+  EXPECT_EQ(Rows(w->cboRemote), (std::vector<std::string>{"/", "/fw"}));
+
+  // The top row is where we are: choosing it again sends nothing.
+  const std::string before = Trail();
+  w->cboRemote->setCurrentIndex(0);
+  w->cboRemote_Click();
+  EXPECT_EQ(Trail(), before);
+  EXPECT_EQ(Rows(w->cboRemote), (std::vector<std::string>{"/", "/fw"}));
+  w->cboRemote->setCurrentIndex(1);
+  w->cboRemote_Click();
+  EXPECT_EQ(Remote(), "/fw");
+  EXPECT_EQ(Rows(w->cboRemote), (std::vector<std::string>{"/fw", "/"}));
+  EXPECT_EQ(w->cboRemote->currentIndex(), 0);
+  EXPECT_EQ(Rows(w->lstRemote).front(), "<Dir> ..");
+
+  // The local pane follows the same rules through the process's current directory.
+  fs::create_directory(local / "sub");
+  w->cmdLocalRefresh->click();
+  Select(w->lstLocal, "<Dir> sub");
+  w->lstLocal_DblClick();
+  EXPECT_EQ(fs::current_path(), local / "sub");
+  EXPECT_EQ(Rows(w->lstLocal), (std::vector<std::string>{"<Dir> .."}));
+  Select(w->lstLocal, "<Dir> ..");
+  w->lstLocal_DblClick();
+  EXPECT_EQ(fs::current_path(), local);
+  EXPECT_EQ(Rows(w->cboLocal),
+            (std::vector<std::string>{local.string(), (local / "sub").string()}));
+  EXPECT_TRUE(Boxes().empty());
+
+  w->cmdConnect->click();
+  EXPECT_EQ(w->cmdConnect->text().toStdString(), "&Connect");
+  EXPECT_TRUE(Rows(w->lstRemote).empty());
+  EXPECT_FALSE(w->cmdRemoteRefresh->isEnabled());
+  EXPECT_FALSE(w->FTP1.Connected());
+}
+
+TEST_F(FtpWindow, TransfersMoveTheBytesInEachModeAndOverAnExistingFile) {
+  FtpServer server;
+  std::string all_bytes;
+  for (int i = 0; i < 256; ++i) all_bytes += static_cast<char>(i);
+  const std::string dos_text = "A,1\r\nB,2\r\n", unix_text = "A,1\nB,2\n";
+  const struct {
+    int mode;
+    const char* name;
+    std::string local, remote;  // the same file on each side
+  } cases[] = {
+      {2, "fw.bin", all_bytes, all_bytes},
+      {2, "setup.txt", dos_text, dos_text},
+      {0, "fw.bin", all_bytes, all_bytes},
+      {0, "setup.txt", dos_text, unix_text},  // a text file goes as text
+      {1, "fw.bin", dos_text, unix_text},
+  };
+  Open();
+  Connect(server);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.mode) + " " + c.name);
+    w->optMode[static_cast<size_t>(c.mode)]->click();
+    EXPECT_EQ(w->FTP1.TransferMode(), c.mode);
+    fs::remove(server.root() / c.name);
+    testsupport::WriteBytes((local / c.name).string(), c.local);
+    w->cmdLocalRefresh->click();
+    Select(w->lstLocal, c.name);
+    w->cmdUpload->click();
+    EXPECT_EQ(testsupport::ReadBytes((server.root() / c.name).string()), c.remote);
+    EXPECT_EQ(w->lstRemote->findItems(QString::fromLatin1(c.name), Qt::MatchExactly).size(), 1);
+
+    // Back down over a longer local file of the same name.
+    testsupport::WriteBytes((local / c.name).string(), std::string(1000, '#'));
+    Select(w->lstRemote, c.name);
+    w->cmdDownload->click();
+    EXPECT_EQ(testsupport::ReadBytes((local / c.name).string()), c.local);
+    EXPECT_EQ(w->lstLocal->findItems(QString::fromLatin1(c.name), Qt::MatchExactly).size(), 1);
+    EXPECT_EQ(w->lblDownUpLoad->text(), QString());
+  }
+  EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(FtpWindow, TransfersWithoutAFileRowSayWhy) {
+  FtpServer server;
+  fs::create_directory(server.root() / "dir");
+  fs::create_directory(local / "dir");
+  Open();
+  Connect(server);
+  const struct {
+    const char* row;  // nullptr: nothing selected
+    bool download;
+    const char* message;
+  } cases[] = {
+      {nullptr, true, "No Remote File Selected"},
+      {nullptr, false, "No Local File Selected"},
+      {"<Dir> dir", true, "You cannot download directories"},
+      {"<Dir> dir", false, "You cannot upload directories"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    dialogs.Clear();
+    QListWidget* list = c.download ? w->lstRemote : w->lstLocal;
+    list->clearSelection();
+    list->setCurrentRow(-1);
+    if (c.row) Select(list, c.row);
+    (c.download ? w->cmdDownload : w->cmdUpload)->click();
+    EXPECT_EQ(Boxes(), (std::vector<Box>{{c.message, kAppTitle, forms::vbOKOnly}}));
+  }
+  EXPECT_EQ(fs::directory_iterator(server.root() / "dir"), fs::directory_iterator());
+}
+
+TEST_F(FtpWindow, DeleteAsksAndOnlyYesDeletesBothAnswersRefresh) {
+  FtpServer server;
+  Open();
+  Connect(server);
+  for (bool remote : {false, true}) {
+    SCOPED_TRACE(remote ? "remote" : "local");
+    const fs::path dir = remote ? server.root() : local;
+    QListWidget* list = remote ? w->lstRemote : w->lstLocal;
+    QPushButton* del = remote ? w->cmdRemoteDel : w->cmdLocalDelete;
+    std::ofstream(dir / "old.bin") << "x";
+    (remote ? w->cmdRemoteRefresh : w->cmdLocalRefresh)->click();
+    // Appears only through the refresh that follows the question.
+    std::ofstream(dir / "new.bin") << "y";
+    dialogs.Clear();
+    dialogs.Answer(forms::vbNo);
+    Select(list, "old.bin");
+    del->click();
+    EXPECT_EQ(Boxes(), (std::vector<Box>{{"old.bin will be permenantly deleted.  Are you sure?",
+                                          "Delete File", forms::vbYesNo}}));
+    EXPECT_TRUE(fs::exists(dir / "old.bin"));
+    EXPECT_EQ(list->findItems(QStringLiteral("new.bin"), Qt::MatchExactly).size(), 1);
+
+    dialogs.Answer(forms::vbYes);
+    Select(list, "old.bin");
+    del->click();
+    EXPECT_FALSE(fs::exists(dir / "old.bin"));
+    EXPECT_TRUE(list->findItems(QStringLiteral("old.bin"), Qt::MatchExactly).isEmpty());
+
+    // A directory row is not deleted and nothing is asked.
+    fs::create_directory(dir / "keep");
+    (remote ? w->cmdRemoteRefresh : w->cmdLocalRefresh)->click();
+    dialogs.Clear();
+    Select(list, "<Dir> keep");
+    del->click();
+    EXPECT_TRUE(dialogs.Calls().empty());
+    EXPECT_TRUE(fs::exists(dir / "keep"));
+  }
+}
+
+TEST_F(FtpWindow, MakeRenameAndChangeDirectoryOnBothSides) {
+  FtpServer server;
+  Open();
+  Connect(server);
+  std::ofstream(local / "a.txt") << "a";
+  std::ofstream(server.root() / "r.txt") << "r";
+  for (bool remote : {false, true}) {
+    SCOPED_TRACE(remote ? "remote" : "local");
+    const fs::path dir = remote ? server.root() : local;
+    QListWidget* list = remote ? w->lstRemote : w->lstLocal;
+    const std::string file = remote ? "r.txt" : "a.txt";
+    (remote ? w->cmdRemoteRefresh : w->cmdLocalRefresh)->click();
+
+    dialogs.Clear();
+    dialogs.Answer(std::string("made"));
+    (remote ? w->cmdRemoteMK : w->cmdLocalMakeDir)->click();
+    EXPECT_TRUE(fs::is_directory(dir / "made"));
+    EXPECT_EQ(list->findItems(QStringLiteral("<Dir> made"), Qt::MatchExactly).size(), 1);
+
+    dialogs.Answer(std::string("renamed.txt"));
+    Select(list, file);
+    (remote ? w->cmdRemoteRename : w->cmdLocalRename)->click();
+    EXPECT_TRUE(fs::exists(dir / "renamed.txt"));
+    EXPECT_FALSE(fs::exists(dir / file));
+    EXPECT_EQ(list->findItems(QStringLiteral("renamed.txt"), Qt::MatchExactly).size(), 1);
+
+    dialogs.Answer(std::string("made"));
+    (remote ? w->cmdRemoteCD : w->cmdLocalDir)->click();
+    EXPECT_TRUE(Rows(list).size() == 1 && Rows(list)[0] == "<Dir> ..");
+
+    const auto calls = dialogs.Calls();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0].prompt, "Enter the directory:");
+    EXPECT_EQ(calls[0].title, "Make Directory");
+    EXPECT_EQ(calls[1].prompt, "Enter the new Filename :");
+    EXPECT_EQ(calls[1].title, "Rename File");
+    EXPECT_EQ(calls[1].initial, file);
+    EXPECT_EQ(calls[2].prompt, "Enter the directory:");
+    EXPECT_EQ(calls[2].title, "Change Directory");
+    EXPECT_EQ(calls[2].initial, remote ? "/" : local.string());
+  }
+  EXPECT_EQ(fs::current_path(), local / "made");
+  EXPECT_EQ(Remote(), "/made");
+  EXPECT_EQ(Rows(w->cboLocal).front(), (local / "made").string());
+  EXPECT_EQ(Rows(w->cboRemote), (std::vector<std::string>{"/made", "/"}));
+
+  // A local rename onto an existing file is refused, and both stay.
+  std::ofstream(local / "made" / "x.txt") << "x";
+  std::ofstream(local / "made" / "y.txt") << "y";
+  w->cmdLocalRefresh->click();
+  dialogs.Clear();
+  dialogs.Answer(std::string("y.txt"));
+  Select(w->lstLocal, "x.txt");
+  w->cmdLocalRename->click();
+  EXPECT_EQ(Boxes(),
+            (std::vector<Box>{{"Error: 58 File already exists", kAppTitle, forms::vbOKOnly}}));
+  EXPECT_EQ(testsupport::ReadBytes((local / "made" / "y.txt").string()), "y");
+}
+
+TEST_F(FtpWindow, LoginDialogKeepsAFailedLogOnOpenAndRemembersEveryConfirmation) {
+  FtpServer server;
+  base::Shared().ftp_server_address = "127.0.0.1:1";
+  base::Shared().ftp_user_name = "tech";
+  base::Shared().ftp_password = "before";
+  frmLogin& login = forms::DefaultInstance<frmLogin>::Get();
+  login.show();
+  EXPECT_EQ(login.windowTitle().toStdString(), "Login");
+  EXPECT_EQ(login.txtHostName->text().toStdString(), "127.0.0.1:1");
+  EXPECT_EQ(login.txtUserName->text().toStdString(), "tech");
+  EXPECT_EQ(login.txtPassword->text().toStdString(), "before");
+  EXPECT_EQ(login.txtPassword->displayText().toStdString(), "******");
+  EXPECT_TRUE(login.cmdOK->isDefault());
+  EXPECT_EQ(login.cmdOK->text().toStdString(), "&OK");
+  EXPECT_EQ(login.cmdCancel->text().toStdString(), "C&ancel");
+  EXPECT_EQ(testsupport::TabWalk(login.txtHostName),
+            (std::vector<std::string>{"txtHostName", "txtUserName", "txtPassword", "cmdOK",
+                                      "cmdCancel"}));
+  EXPECT_TRUE(testsupport::UnnamedControls(&login).empty());
+
+  login.txtHostName->setText(QString::fromStdString(server.host()));
+  login.txtUserName->setText(QStringLiteral("meter"));
+  login.txtPassword->setText(QStringLiteral("wrong"));
+  forms::DefaultInstance<frmFtp>::Get().FTP1.SetTimeout(5);
+  login.cmdOK->click();
+  EXPECT_EQ(Boxes(), (std::vector<Box>{{"Error: 12015 Log-in refused: 530 Authentication failed.",
+                                        kAppTitle, forms::vbOKOnly}}));
+  ASSERT_TRUE(forms::DefaultInstance<frmLogin>::Exists());
+  EXPECT_FALSE(login.blnLoginStatus);
+  EXPECT_TRUE(login.cmdOK->isEnabled());
+  EXPECT_EQ(testsupport::ReadBytes(settings),
+            "[Startup]\r\nUserName=meter\r\nPassword=wrong\r\n"
+            "IPAddress=" +
+                server.host() + "\r\n");
+  EXPECT_EQ(base::Shared().ftp_password, "wrong");
+  EXPECT_EQ(base::Shared().ftp_server_address, server.host());
+  EXPECT_FALSE(forms::DefaultInstance<frmFtp>::Get().FTP1.Connected());
+
+  // Escape is Cancel.
+  login.blnLoginStatus = true;
+  QTest::keyClick(login.txtPassword, Qt::Key_Escape);
+  EXPECT_TRUE(testsupport::WaitFor([] { return !forms::DefaultInstance<frmLogin>::Exists(); }));
+}
+
+TEST_F(FtpWindow, ExitEndsTheWholeProgram) {
+  const int ends = testsupport::EndCalls();
+  Open();
+  w->cmdExit->click();
+  EXPECT_TRUE(testsupport::WaitFor([] {
+    return !forms::DefaultInstance<frmFtp>::Exists() &&
+           !forms::DefaultInstance<app::frm_FileCreate>::Exists();
+  }));
+  EXPECT_EQ(testsupport::EndCalls(), ends + 1);
+}
+
+}  // namespace
