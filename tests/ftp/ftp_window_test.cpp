@@ -433,6 +433,159 @@ TEST_F(FtpWindow, LoginDialogKeepsAFailedLogOnOpenAndRemembersEveryConfirmation)
   EXPECT_TRUE(testsupport::WaitFor([] { return !forms::DefaultInstance<frmLogin>::Exists(); }));
 }
 
+TEST_F(FtpWindow, KeysRunTheButtonsOfTheFocusedPane) {
+  FtpServer server;
+  Open();
+  Connect(server);
+  for (bool remote : {false, true}) {
+    SCOPED_TRACE(remote ? "remote" : "local");
+    const fs::path dir = remote ? server.root() : local;
+    QListWidget* list = remote ? w->lstRemote : w->lstLocal;
+    auto here = [&] { return remote ? Remote() : fs::current_path().string(); };
+    const std::string top = here();
+    fs::create_directory(dir / "sub");
+    std::ofstream(dir / "f.txt") << "f";
+
+    QTest::keyClick(list, Qt::Key_F5);
+    ASSERT_EQ(list->findItems(QStringLiteral("f.txt"), Qt::MatchExactly).size(), 1);
+    Select(list, "<Dir> sub");
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_EQ(here(), remote ? "/sub" : (local / "sub").string());
+    QTest::keyClick(list, Qt::Key_Backspace);
+    EXPECT_EQ(here(), top);
+    EXPECT_EQ(Rows(remote ? w->cboRemote : w->cboLocal).size(), 2u);
+
+    dialogs.Clear();
+    dialogs.Answer(std::string("k7"));
+    QTest::keyClick(list, Qt::Key_F7);
+    EXPECT_TRUE(fs::is_directory(dir / "k7"));
+    dialogs.Answer(std::string("g.txt"));
+    Select(list, "f.txt");
+    QTest::keyClick(list, Qt::Key_F2);
+    EXPECT_TRUE(fs::exists(dir / "g.txt"));
+    dialogs.Answer(forms::vbYes);
+    Select(list, "g.txt");
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_FALSE(fs::exists(dir / "g.txt"));
+    EXPECT_TRUE(list->findItems(QStringLiteral("g.txt"), Qt::MatchExactly).isEmpty());
+    EXPECT_EQ(dialogs.Calls().size(), 3u);
+
+    QTest::keyClick(list, Qt::Key_Tab);
+    EXPECT_EQ(w->focusWidget(), remote ? w->lstLocal : w->lstRemote);
+  }
+
+  // Disconnected, the keys do what the disabled buttons do: nothing. The parent of the remote
+  // root does not exist.
+  w->cmdConnect->click();
+  dialogs.Clear();
+  std::ofstream(local / "late.txt") << "l";
+  for (QListWidget* list : {w->lstLocal, w->lstRemote})
+    for (Qt::Key key : {Qt::Key_F5, Qt::Key_F7, Qt::Key_F2, Qt::Key_Delete, Qt::Key_Backspace})
+      QTest::keyClick(list, key);
+  EXPECT_TRUE(dialogs.Calls().empty());
+  EXPECT_TRUE(w->lstLocal->findItems(QStringLiteral("late.txt"), Qt::MatchExactly).isEmpty());
+  EXPECT_EQ(fs::current_path(), local.parent_path());  // going up needs no connection
+}
+
+// Transfers below are slowed by the server, so that they are still running when the test acts.
+TEST_F(FtpWindow, ProgressBarFollowsALargeTransferFromTheSizeChosenAtItsStart) {
+  FtpServerOptions o;
+  o.rate_limit = 3 * 1024 * 1024;
+  FtpServer server(o);
+  // Beyond what loopback's socket buffers hold, so the data cannot arrive in one go.
+  const int kSize = 12 * 1024 * 1024;
+  testsupport::WriteBytes((server.root() / "down.img").string(), std::string(kSize, 'd'));
+  testsupport::WriteBytes((local / "up.img").string(), std::string(kSize, 'u'));
+  // Listed a thousand times larger: a bar measured against it would hardly move.
+  for (const fs::path& dir : {server.root(), local}) {
+    std::ofstream(dir / "huge.img");
+    fs::resize_file(dir / "huge.img", 2048LL * 1024 * 1024 - 1);
+  }
+  Open();
+  Connect(server);
+  w->cmdLocalRefresh->click();
+  for (bool download : {true, false}) {
+    SCOPED_TRACE(download ? "download" : "upload");
+    QListWidget* list = download ? w->lstRemote : w->lstLocal;
+    struct Seen {
+      bool visible;
+      int width;
+      std::string label;
+    };
+    std::vector<Seen> seen;
+    auto forward = w->FTP1.events().Transfer;
+    w->FTP1.events().Transfer = [&](int32_t bytes) {
+      forward(bytes);
+      seen.push_back({w->shpProgContainer->isVisible() && w->shpProg->isVisible(),
+                      w->shpProg->width(), w->lblDownUpLoad->text().toStdString()});
+      if (seen.size() == 1) Select(list, "huge.img");
+    };
+    Select(list, download ? "down.img" : "up.img");
+    (download ? w->cmdDownload : w->cmdUpload)->click();
+    w->FTP1.events().Transfer = forward;
+    const int full = w->shpProgContainer->width();
+    ASSERT_GE(seen.size(), 2u);
+    bool partway = false;
+    for (size_t i = 0; i < seen.size(); ++i) {
+      EXPECT_TRUE(seen[i].visible) << i;
+      EXPECT_EQ(seen[i].label, download ? "Download: " : "Upload: ") << i;
+      if (i > 0) {
+        EXPECT_GE(seen[i].width, seen[i - 1].width) << i;
+      }
+      partway |= seen[i].width > 0 && seen[i].width < full;
+    }
+    EXPECT_TRUE(partway);
+    EXPECT_EQ(seen.back().width, full);
+    EXPECT_FALSE(w->shpProgContainer->isVisible());
+    EXPECT_EQ(w->lblDownUpLoad->text(), QString());
+  }
+  EXPECT_EQ(fs::file_size(local / "down.img"), static_cast<uintmax_t>(kSize));
+  EXPECT_EQ(fs::file_size(server.root() / "up.img"), static_cast<uintmax_t>(kSize));
+  EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(FtpWindow, CancelStopsARunningTransferAndTheWindowGoesOn) {
+  FtpServerOptions o;
+  o.rate_limit = 256 * 1024;
+  FtpServer server(o);
+  testsupport::WriteBytes((server.root() / "big.img").string(), std::string(16 * 1024 * 1024, 'b'));
+  testsupport::WriteBytes((server.root() / "small.img").string(), "small");
+  Open();
+  Connect(server);
+  bool cancelled = false;
+  auto forward = w->FTP1.events().Transfer;
+  w->FTP1.events().Transfer = [&](int32_t bytes) {
+    forward(bytes);
+    if (bytes > 0 && !cancelled) {
+      cancelled = true;
+      QTest::mouseClick(w->cmdCancel, Qt::LeftButton);
+    }
+  };
+  Select(w->lstRemote, "big.img");
+  const auto start = std::chrono::steady_clock::now();
+  w->cmdDownload->click();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+  w->FTP1.events().Transfer = forward;
+  ASSERT_TRUE(cancelled);
+  EXPECT_EQ(Boxes(), (std::vector<Box>{{"Error: 12017 The operation was interrupted", kAppTitle,
+                                        forms::vbOKOnly}}));
+  EXPECT_EQ(w->lblDownUpLoad->text(), QString());
+  EXPECT_FALSE(w->shpProgContainer->isVisible());
+  // Cancel gives back the main window's view, not its buttons.
+  EXPECT_TRUE(Main().wb->isVisible());
+  EXPECT_FALSE(Main().cmd_ReadRaw->isEnabled());
+
+  // The window goes on: the stopped connection is closed and a new one works.
+  EXPECT_TRUE(w->cmdDownload->isEnabled());
+  if (w->cmdConnect->text() == QStringLiteral("&Disconnect")) w->cmdConnect->click();
+  Connect(server);
+  ASSERT_EQ(w->cmdConnect->text().toStdString(), "&Disconnect");
+  Select(w->lstRemote, "small.img");
+  w->cmdDownload->click();
+  EXPECT_EQ(testsupport::ReadBytes((local / "small.img").string()), "small");
+  EXPECT_EQ(Boxes().size(), 1u);
+}
+
 TEST_F(FtpWindow, ExitEndsTheWholeProgram) {
   const int ends = testsupport::EndCalls();
   Open();
