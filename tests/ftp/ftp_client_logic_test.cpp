@@ -40,26 +40,6 @@ TEST(FtpClientRules, DirectoryRowsLoseTheirMarkAndFilesStayAsTheyAre) {
   EXPECT_EQ(ftp::DirRow(".."), "<Dir> ..");
 }
 
-TEST(FtpClientRules, HistoryHoldsEachPathOnceWithTheLatestOnTop) {
-  using H = std::vector<std::string>;
-  const struct {
-    H before;
-    const char* path;
-    H after;
-  } cases[] = {
-      {{}, "/", {"/"}},
-      {{"/"}, "/", {"/"}},
-      {{"/a", "/"}, "/", {"/", "/a"}},
-      {{"/a", "/b", "/c"}, "/c", {"/c", "/a", "/b"}},
-      {{"/a", "/b"}, "/b/", {"/b/", "/a", "/b"}},  // another text, another path
-  };
-  for (const auto& c : cases) {
-    H history = c.before;
-    ftp::AddHistory(history, c.path);
-    EXPECT_EQ(history, c.after) << c.path;
-  }
-}
-
 TEST(FtpClientRules, ProgressNeverDividesByZeroNorOverflows) {
   const struct {
     int container;
@@ -80,14 +60,6 @@ TEST(FtpClientRules, ProgressNeverDividesByZeroNorOverflows) {
   for (const auto& c : cases)
     EXPECT_EQ(ftp::ProgressWidth(c.container, c.bytes, c.size), c.width)
         << c.container << " " << c.bytes << "/" << c.size;
-}
-
-TEST(FtpClientRules, TrailLinesCarryTheirDirection) {
-  EXPECT_EQ(ftp::TrailLine(0, "USER meter"), "CLIENT: USER meter\r\n");
-  EXPECT_EQ(ftp::TrailLine(1, "230 Login successful."), "SERVER: 230 Login successful.\r\n");
-  EXPECT_EQ(ftp::TrailLine(2, "Disconnected"), "INFO:   Disconnected\r\n");
-  EXPECT_EQ(ftp::TrailLine(3, "x"), std::nullopt);
-  EXPECT_EQ(ftp::TrailLine(-1, "x"), std::nullopt);
 }
 
 TEST(FtpClientRules, LocalListingShowsPlainDirectoriesThenNormalFiles) {

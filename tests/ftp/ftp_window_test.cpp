@@ -200,20 +200,6 @@ TEST_F(FtpWindow, RemotePaneOffersTheParentBelowTheRootAndTheHistoryHoldsEachPat
   EXPECT_EQ(w->cboRemote->currentIndex(), 0);
   EXPECT_EQ(Rows(w->lstRemote).front(), "<Dir> ..");
 
-  // The local pane follows the same rules through the process's current directory.
-  fs::create_directory(local / "sub");
-  w->cmdLocalRefresh->click();
-  Select(w->lstLocal, "<Dir> sub");
-  w->lstLocal_DblClick();
-  EXPECT_EQ(fs::current_path(), local / "sub");
-  EXPECT_EQ(Rows(w->lstLocal), (std::vector<std::string>{"<Dir> .."}));
-  Select(w->lstLocal, "<Dir> ..");
-  w->lstLocal_DblClick();
-  EXPECT_EQ(fs::current_path(), local);
-  EXPECT_EQ(Rows(w->cboLocal),
-            (std::vector<std::string>{local.string(), (local / "sub").string()}));
-  EXPECT_TRUE(Boxes().empty());
-
   w->cmdConnect->click();
   EXPECT_EQ(w->cmdConnect->text().toStdString(), "&Connect");
   EXPECT_TRUE(Rows(w->lstRemote).empty());
@@ -291,7 +277,7 @@ TEST_F(FtpWindow, TransfersWithoutAFileRowSayWhy) {
   EXPECT_EQ(fs::directory_iterator(server.root() / "dir"), fs::directory_iterator());
 }
 
-TEST_F(FtpWindow, DeleteAsksAndOnlyYesDeletesBothAnswersRefresh) {
+TEST_F(FtpWindow, DeleteAnsweredNoDeletesNothingAndRefreshes) {
   FtpServer server;
   Open();
   Connect(server);
@@ -313,12 +299,6 @@ TEST_F(FtpWindow, DeleteAsksAndOnlyYesDeletesBothAnswersRefresh) {
     EXPECT_TRUE(fs::exists(dir / "old.bin"));
     EXPECT_EQ(list->findItems(QStringLiteral("new.bin"), Qt::MatchExactly).size(), 1);
 
-    dialogs.Answer(forms::vbYes);
-    Select(list, "old.bin");
-    del->click();
-    EXPECT_FALSE(fs::exists(dir / "old.bin"));
-    EXPECT_TRUE(list->findItems(QStringLiteral("old.bin"), Qt::MatchExactly).isEmpty());
-
     // A directory row is not deleted and nothing is asked.
     fs::create_directory(dir / "keep");
     (remote ? w->cmdRemoteRefresh : w->cmdLocalRefresh)->click();
@@ -328,65 +308,6 @@ TEST_F(FtpWindow, DeleteAsksAndOnlyYesDeletesBothAnswersRefresh) {
     EXPECT_TRUE(dialogs.Calls().empty());
     EXPECT_TRUE(fs::exists(dir / "keep"));
   }
-}
-
-TEST_F(FtpWindow, MakeRenameAndChangeDirectoryOnBothSides) {
-  FtpServer server;
-  Open();
-  Connect(server);
-  std::ofstream(local / "a.txt") << "a";
-  std::ofstream(server.root() / "r.txt") << "r";
-  for (bool remote : {false, true}) {
-    SCOPED_TRACE(remote ? "remote" : "local");
-    const fs::path dir = remote ? server.root() : local;
-    QListWidget* list = remote ? w->lstRemote : w->lstLocal;
-    const std::string file = remote ? "r.txt" : "a.txt";
-    (remote ? w->cmdRemoteRefresh : w->cmdLocalRefresh)->click();
-
-    dialogs.Clear();
-    dialogs.Answer(std::string("made"));
-    (remote ? w->cmdRemoteMK : w->cmdLocalMakeDir)->click();
-    EXPECT_TRUE(fs::is_directory(dir / "made"));
-    EXPECT_EQ(list->findItems(QStringLiteral("<Dir> made"), Qt::MatchExactly).size(), 1);
-
-    dialogs.Answer(std::string("renamed.txt"));
-    Select(list, file);
-    (remote ? w->cmdRemoteRename : w->cmdLocalRename)->click();
-    EXPECT_TRUE(fs::exists(dir / "renamed.txt"));
-    EXPECT_FALSE(fs::exists(dir / file));
-    EXPECT_EQ(list->findItems(QStringLiteral("renamed.txt"), Qt::MatchExactly).size(), 1);
-
-    dialogs.Answer(std::string("made"));
-    (remote ? w->cmdRemoteCD : w->cmdLocalDir)->click();
-    EXPECT_TRUE(Rows(list).size() == 1 && Rows(list)[0] == "<Dir> ..");
-
-    const auto calls = dialogs.Calls();
-    ASSERT_EQ(calls.size(), 3u);
-    EXPECT_EQ(calls[0].prompt, "Enter the directory:");
-    EXPECT_EQ(calls[0].title, "Make Directory");
-    EXPECT_EQ(calls[1].prompt, "Enter the new Filename :");
-    EXPECT_EQ(calls[1].title, "Rename File");
-    EXPECT_EQ(calls[1].initial, file);
-    EXPECT_EQ(calls[2].prompt, "Enter the directory:");
-    EXPECT_EQ(calls[2].title, "Change Directory");
-    EXPECT_EQ(calls[2].initial, remote ? "/" : local.string());
-  }
-  EXPECT_EQ(fs::current_path(), local / "made");
-  EXPECT_EQ(Remote(), "/made");
-  EXPECT_EQ(Rows(w->cboLocal).front(), (local / "made").string());
-  EXPECT_EQ(Rows(w->cboRemote), (std::vector<std::string>{"/made", "/"}));
-
-  // A local rename onto an existing file is refused, and both stay.
-  std::ofstream(local / "made" / "x.txt") << "x";
-  std::ofstream(local / "made" / "y.txt") << "y";
-  w->cmdLocalRefresh->click();
-  dialogs.Clear();
-  dialogs.Answer(std::string("y.txt"));
-  Select(w->lstLocal, "x.txt");
-  w->cmdLocalRename->click();
-  EXPECT_EQ(Boxes(),
-            (std::vector<Box>{{"Error: 58 File already exists", kAppTitle, forms::vbOKOnly}}));
-  EXPECT_EQ(testsupport::ReadBytes((local / "made" / "y.txt").string()), "y");
 }
 
 TEST_F(FtpWindow, LoginDialogKeepsAFailedLogOnOpenAndRemembersEveryConfirmation) {
@@ -437,6 +358,14 @@ TEST_F(FtpWindow, KeysRunTheButtonsOfTheFocusedPane) {
   FtpServer server;
   Open();
   Connect(server);
+  EXPECT_EQ(
+      testsupport::TabWalk(w->cboLocal),
+      (std::vector<std::string>{
+          "cboLocal",       "lstLocal",         "lstRemote",      "cboRemote",   "cmdLocalRefresh",
+          "cmdLocalDelete", "cmdLocalMakeDir",  "cmdLocalRename", "cmdLocalDir", "cmdDownload",
+          "cmdUpload",      "cmdRemoteRefresh", "cmdRemoteDel",   "cmdRemoteMK", "cmdRemoteRename",
+          "cmdRemoteCD",    "optMode_0",        "optMode_1",      "optMode_2",   "cmdConnect",
+          "cmdCancel",      "cmdExit",          "txtPITrail"}));
   for (bool remote : {false, true}) {
     SCOPED_TRACE(remote ? "remote" : "local");
     const fs::path dir = remote ? server.root() : local;
@@ -445,6 +374,7 @@ TEST_F(FtpWindow, KeysRunTheButtonsOfTheFocusedPane) {
     const std::string top = here();
     fs::create_directory(dir / "sub");
     std::ofstream(dir / "f.txt") << "f";
+    std::ofstream(dir / "taken.txt") << "t";
 
     QTest::keyClick(list, Qt::Key_F5);
     ASSERT_EQ(list->findItems(QStringLiteral("f.txt"), Qt::MatchExactly).size(), 1);
@@ -459,23 +389,51 @@ TEST_F(FtpWindow, KeysRunTheButtonsOfTheFocusedPane) {
     dialogs.Answer(std::string("k7"));
     QTest::keyClick(list, Qt::Key_F7);
     EXPECT_TRUE(fs::is_directory(dir / "k7"));
+    EXPECT_EQ(list->findItems(QStringLiteral("<Dir> k7"), Qt::MatchExactly).size(), 1);
     dialogs.Answer(std::string("g.txt"));
     Select(list, "f.txt");
     QTest::keyClick(list, Qt::Key_F2);
     EXPECT_TRUE(fs::exists(dir / "g.txt"));
+    EXPECT_FALSE(fs::exists(dir / "f.txt"));
     dialogs.Answer(forms::vbYes);
     Select(list, "g.txt");
     QTest::keyClick(list, Qt::Key_Delete);
     EXPECT_FALSE(fs::exists(dir / "g.txt"));
     EXPECT_TRUE(list->findItems(QStringLiteral("g.txt"), Qt::MatchExactly).isEmpty());
-    EXPECT_EQ(dialogs.Calls().size(), 3u);
+    dialogs.Answer(std::string("k7"));
+    (remote ? w->cmdRemoteCD : w->cmdLocalDir)->click();
+    EXPECT_EQ(here(), remote ? "/k7" : (local / "k7").string());
+    EXPECT_EQ(Rows(list), std::vector<std::string>{"<Dir> .."});
 
+    const std::vector<forms::DialogCall> calls = dialogs.Calls();
+    ASSERT_EQ(calls.size(), 4u);
+    const std::pair<std::string, std::string> asked[] = {
+        {"Enter the directory:", "Make Directory"},
+        {"Enter the new Filename :", "Rename File"},
+        {"g.txt will be permenantly deleted.  Are you sure?", "Delete File"},
+        {"Enter the directory:", "Change Directory"}};
+    for (size_t i = 0; i < calls.size(); ++i)
+      EXPECT_EQ(std::pair(calls[i].prompt, calls[i].title), asked[i]) << i;
+    EXPECT_EQ(calls[1].initial, "f.txt");
+    EXPECT_EQ(calls[3].initial, top);
+
+    QTest::keyClick(list, Qt::Key_Backspace);
     QTest::keyClick(list, Qt::Key_Tab);
     EXPECT_EQ(w->focusWidget(), remote ? w->lstLocal : w->lstRemote);
   }
 
-  // Disconnected, the keys do what the disabled buttons do: nothing. The parent of the remote
-  // root does not exist.
+  // A local rename never replaces a file.
+  std::ofstream(local / "other.txt") << "o";
+  w->cmdLocalRefresh->click();
+  dialogs.Clear();
+  dialogs.Answer(std::string("taken.txt"));
+  Select(w->lstLocal, "other.txt");
+  w->cmdLocalRename->click();
+  EXPECT_EQ(Boxes(),
+            (std::vector<Box>{{"Error: 58 File already exists", kAppTitle, forms::vbOKOnly}}));
+  EXPECT_EQ(testsupport::ReadBytes((local / "taken.txt").string()), "t");
+
+  // Disconnected, the keys do what the disabled buttons do: nothing. Going up needs no button.
   w->cmdConnect->click();
   dialogs.Clear();
   std::ofstream(local / "late.txt") << "l";
@@ -484,7 +442,7 @@ TEST_F(FtpWindow, KeysRunTheButtonsOfTheFocusedPane) {
       QTest::keyClick(list, key);
   EXPECT_TRUE(dialogs.Calls().empty());
   EXPECT_TRUE(w->lstLocal->findItems(QStringLiteral("late.txt"), Qt::MatchExactly).isEmpty());
-  EXPECT_EQ(fs::current_path(), local.parent_path());  // going up needs no connection
+  EXPECT_EQ(fs::current_path(), local.parent_path());
 }
 
 // Transfers below are slowed by the server, so that they are still running when the test acts.
