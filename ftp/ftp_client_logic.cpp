@@ -370,6 +370,11 @@ void FtpClientLogic::Cancel() {
   screen_.GiveBackMainView();
 }
 
+void FtpClientLogic::Unload() {
+  // Runs from a destructor too, where nothing may escape.
+  Quietly([&] { ftp_.LogOff(); });
+}
+
 void FtpClientLogic::OnTrail(int16_t direction, const std::string& line) {
   if (auto text = TrailLine(direction, line)) screen_.InsertTrail(*text);
 }

@@ -97,7 +97,7 @@ class FtpClientLogic {
   void Upload();
   void SetMode(int mode);
   void Cancel();
-  void Unload() { ftp_.LogOff(); }
+  void Unload();
 
   void OnTrail(int16_t direction, const std::string& line);
   void OnError(int16_t code, const std::string& description);

@@ -6,11 +6,13 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -542,6 +544,37 @@ TEST_F(FtpWindow, CancelStopsARunningTransferAndTheWindowGoesOn) {
   w->cmdDownload->click();
   EXPECT_EQ(testsupport::ReadBytes((local / "small.img").string()), "small");
   EXPECT_EQ(Boxes().size(), 1u);
+}
+
+TEST_F(FtpWindow, UnloadedDuringATransferItStopsItAndGoesOnceItsHandlerReturns) {
+  FtpServerOptions o;
+  o.rate_limit = 256 * 1024;
+  FtpServer server(o);
+  testsupport::WriteBytes((server.root() / "big.img").string(), std::string(16 * 1024 * 1024, 'b'));
+  Open();
+  Connect(server);
+  QPointer<frmFtp> window(w);
+  bool unloaded = false;
+  w->FTP1.events().Transfer = [&](int32_t bytes) {
+    if (bytes == 0 || unloaded) return;
+    unloaded = true;
+    forms::UnloadByName("frmFtp");  // as the main window's close does
+  };
+  Select(w->lstRemote, "big.img");
+  QTest::mouseClick(w->cmdDownload, Qt::LeftButton);
+  ASSERT_TRUE(unloaded);
+  EXPECT_EQ(Boxes(), (std::vector<Box>{{"Error: 12017 The operation was interrupted", kAppTitle,
+                                        forms::vbOKOnly}}));
+  EXPECT_FALSE(forms::DefaultInstance<frmFtp>::Exists());
+  // Still there when its handler returned; gone at the event loop's next turn.
+  ASSERT_FALSE(window.isNull());
+  EXPECT_TRUE(testsupport::WaitFor(
+      [&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return window.isNull();
+      },
+      5000));
+  EXPECT_TRUE(Main().cmd_ReadRaw->isEnabled());
 }
 
 TEST_F(FtpWindow, ExitEndsTheWholeProgram) {

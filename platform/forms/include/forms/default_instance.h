@@ -29,14 +29,19 @@ class DefaultInstance {
     return *instance_;
   }
   static bool Exists() { return !instance_.isNull(); }
-  // Closes the window (running its unload handler) and releases the instance.
+  // Closes the window (running its unload handler) and releases the instance. A window that
+  // refuses to close has a handler of its own still running below us: it goes once that
+  // handler has returned to the event loop.
   static void Unload() {
     if (instance_.isNull()) return;
     Form* form = instance_.data();
     instance_.clear();
     form->setAttribute(Qt::WA_DeleteOnClose, false);
-    form->close();
-    delete form;
+    if (form->close()) {
+      delete form;
+    } else {
+      form->deleteLater();
+    }
   }
 
  private:
