@@ -162,7 +162,11 @@ class Parser {
       if (node.flag != Node::kNone) t = Next();
       if (!t || (!t->quoted && (t->text == "{" || t->text == "}" || t->text == "="))) return false;
       std::vector<std::string> check;
-      if (!reg::SplitPath(t->text, check) || check.size() != 1) return false;
+      // One key name: a backslash would make it a path when the registry is read back.
+      if (t->text.find('\\') != std::string::npos || !reg::SplitPath(t->text, check) ||
+          check.size() != 1) {
+        return false;
+      }
       node.name = t->text;
       if (const Token* eq = Peek(); eq && !eq->quoted && eq->text == "=") {
         ++pos_;

@@ -267,6 +267,8 @@ TEST_F(Registrar, BadScriptChangesNothing) {
   EXPECT_EQ(registrar_->StringRegister(u"HKCR { Fine = b '00' }"), DISP_E_EXCEPTION);
   EXPECT_EQ(registrar_->StringRegister(u"HKXX { Fine }"), DISP_E_EXCEPTION);
   EXPECT_EQ(registrar_->StringRegister(u"HKCR { Fine { "), DISP_E_EXCEPTION);
+  EXPECT_EQ(registrar_->StringRegister(u"HKCR { Fine { Trailing\\ } }"), DISP_E_EXCEPTION);
+  EXPECT_EQ(registrar_->StringRegister(u"HKCR { Fine { 'Two\\Parts' } }"), DISP_E_EXCEPTION);
   EXPECT_FALSE(KeyExists("Fine"));
   EXPECT_EQ(scratch_.Text(), before);
 }
