@@ -66,14 +66,7 @@ void Select(QListWidget* list, const std::string& text) {
   list->setCurrentItem(found.front());
 }
 
-struct Box {
-  std::string prompt, title;
-  int buttons;
-  bool operator==(const Box&) const = default;
-};
-std::ostream& operator<<(std::ostream& o, const Box& b) {
-  return o << "{" << b.prompt << " | " << b.title << " | " << b.buttons << "}";
-}
+using testsupport::Box;
 
 class FtpWindow : public ::testing::Test {
  protected:
@@ -117,11 +110,7 @@ class FtpWindow : public ::testing::Test {
     guard.start(15000);
     w->cmdConnect->click();
   }
-  std::vector<Box> Boxes() const {
-    std::vector<Box> out;
-    for (const auto& c : dialogs.Messages()) out.push_back({c.prompt, c.title, c.buttons});
-    return out;
-  }
+  std::vector<Box> Boxes() const { return testsupport::Boxes(dialogs); }
   std::string Trail() const { return w->txtPITrail->toPlainText().toStdString(); }
   std::string Remote() const { return w->FTP1.RemotePath(); }
 

@@ -44,14 +44,7 @@ app::frm_FileCreate& Main() {
   return forms::DefaultInstance<app::frm_FileCreate>::Get();
 }
 
-struct Box {
-  std::string prompt, title;
-  int buttons;
-  bool operator==(const Box&) const = default;
-};
-std::ostream& operator<<(std::ostream& o, const Box& b) {
-  return o << "{" << b.prompt << " | " << b.title << " | " << b.buttons << "}";
-}
+using testsupport::Box;
 
 class UploadWindow : public ::testing::Test {
  protected:
@@ -77,11 +70,7 @@ class UploadWindow : public ::testing::Test {
     w->txt_uname->setText(QString::fromStdString(user));
     w->txt_PW->setText(QString::fromStdString(pw));
   }
-  std::vector<Box> Boxes() const {
-    std::vector<Box> out;
-    for (const auto& c : dialogs.Messages()) out.push_back({c.prompt, c.title, c.buttons});
-    return out;
-  }
+  std::vector<Box> Boxes() const { return testsupport::Boxes(dialogs); }
   std::string Trail() const { return w->lPITrail->text().toStdString(); }
   // Sends the test file, answering Yes to the confirmation.
   void Send() {

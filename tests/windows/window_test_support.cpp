@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "forms/dialog_hook.h"
 #include "forms/do_events.h"
 #include "support/bounded_wait.h"
 #include "support/scratch_dir.h"
@@ -83,6 +84,16 @@ std::vector<std::string> UnnamedControls(QWidget* window) {
       names.push_back(w->objectName().toStdString());
   }
   return names;
+}
+
+std::ostream& operator<<(std::ostream& o, const Box& b) {
+  return o << "{" << b.prompt << " | " << b.title << " | " << b.buttons << "}";
+}
+
+std::vector<Box> Boxes(const forms::ScriptedDialogs& dialogs) {
+  std::vector<Box> out;
+  for (const auto& c : dialogs.Messages()) out.push_back({c.prompt, c.title, c.buttons});
+  return out;
 }
 
 }  // namespace testsupport

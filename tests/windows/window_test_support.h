@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,21 @@
 
 class QWidget;
 
+namespace forms {
+class ScriptedDialogs;
+}
+
 namespace testsupport {
+
+// A message box as the tests compare it: prompt, title and buttons.
+struct Box {
+  std::string prompt, title;
+  int buttons;
+  bool operator==(const Box&) const = default;
+};
+std::ostream& operator<<(std::ostream& o, const Box& b);
+// The boxes `dialogs` has answered so far, in order.
+std::vector<Box> Boxes(const forms::ScriptedDialogs& dialogs);
 
 // The scratch application directory the tests run on (with Program_Files and Templates).
 const std::string& AppDir();
