@@ -17,6 +17,8 @@ namespace {
 // after this slice, and the descriptor, readable while messages wait, brings the loop back to
 // the rest after one turn for timers, input and painting.
 constexpr auto kPassSlice = std::chrono::milliseconds(20);
+// DoEvents gets a longer slice: its callers wait for something and call it again.
+constexpr auto kCallSlice = std::chrono::milliseconds(50);
 
 int Pump(std::chrono::steady_clock::time_point until) {
   int dispatched = 0;
@@ -36,7 +38,7 @@ int Pump(std::chrono::steady_clock::time_point until) {
 
 }  // namespace
 
-int PumpWindowMessages() { return Pump(std::chrono::steady_clock::time_point::max()); }
+int PumpWindowMessages() { return Pump(std::chrono::steady_clock::now() + kCallSlice); }
 
 void StartMessagePump() {
   static QSocketNotifier* notifier = nullptr;

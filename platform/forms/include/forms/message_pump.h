@@ -7,7 +7,9 @@ namespace forms {
 // the queue too. Call once, after the QApplication exists.
 void StartMessagePump();
 
-// Dispatches every message waiting in the thread's queue; the number dispatched.
+// Dispatches the messages waiting in the thread's queue, for 50 ms at most, so that a queue
+// that never runs dry (a flood of socket notices) cannot hold the caller; the number
+// dispatched.
 int PumpWindowMessages();
 
 }  // namespace forms
