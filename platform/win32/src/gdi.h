@@ -58,6 +58,9 @@ Dc* FindDc(HDC hdc);
 void Register(Object* object);
 // Takes ownership; NULL (and ERROR_NOT_ENOUGH_MEMORY) when the size is out of reach.
 HBITMAP AddBitmap(Bitmap* bitmap);
+// A bitmap of `width` x `height` black pixels, not yet registered; nullptr with
+// ERROR_NOT_ENOUGH_MEMORY when it cannot be had.
+Bitmap* NewBitmap(int width, int height);
 
 inline uint32_t ToPixel(COLORREF c) {
   return (static_cast<uint32_t>(GetRValue(c)) << 16) | (static_cast<uint32_t>(GetGValue(c)) << 8) |

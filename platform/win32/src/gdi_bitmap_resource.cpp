@@ -42,11 +42,8 @@ Bitmap* Decode(const BYTE* data, DWORD size) {
   const uint64_t stride = ((static_cast<uint64_t>(width) * bpp + 31) / 32) * 4;
   if (bits_at + stride * static_cast<uint64_t>(rows) > size) return nullptr;
 
-  auto* b = new (std::nothrow) Bitmap;
+  Bitmap* b = NewBitmap(width, rows);
   if (b == nullptr) return nullptr;
-  b->width = width;
-  b->height = rows;
-  b->pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(rows), 0);
   const BYTE* palette = data + palette_at;
   for (int y = 0; y < rows; ++y) {
     // Rows are stored bottom-up unless the height is negative.

@@ -94,6 +94,18 @@ HBITMAP AddBitmap(Bitmap* bitmap) {
   return reinterpret_cast<HBITMAP>(bitmap);
 }
 
+Bitmap* NewBitmap(int width, int height) {
+  auto* b = new (std::nothrow) Bitmap;
+  if (b == nullptr) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  b->width = width;
+  b->height = height;
+  b->pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+  return b;
+}
+
 }  // namespace win32::gdi
 
 using namespace win32::gdi;
@@ -203,16 +215,10 @@ HBITMAP WINAPI CreateDIBSection(HDC, const BITMAPINFO* pbmi, UINT usage, VOID** 
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  auto* b = new (std::nothrow) Bitmap;
-  if (b == nullptr) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return nullptr;
-  }
-  b->width = h.biWidth;
-  b->height = height;
+  Bitmap* b = NewBitmap(h.biWidth, height);
+  if (b == nullptr) return nullptr;
   b->bottom_up = h.biHeight > 0;
   b->dib = true;
-  b->pixels.assign(static_cast<std::size_t>(b->width) * static_cast<std::size_t>(height), 0);
   if (ppvBits != nullptr) *ppvBits = b->pixels.data();
   return AddBitmap(b);
 }
@@ -223,15 +229,8 @@ HBITMAP WINAPI CreateCompatibleBitmap(HDC hdc, int cx, int cy) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  auto* b = new (std::nothrow) Bitmap;
-  if (b == nullptr) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return nullptr;
-  }
-  b->width = cx;
-  b->height = cy;
-  b->pixels.assign(static_cast<std::size_t>(cx) * static_cast<std::size_t>(cy), 0);
-  return AddBitmap(b);
+  Bitmap* b = NewBitmap(cx, cy);
+  return b == nullptr ? nullptr : AddBitmap(b);
 }
 
 HPEN WINAPI CreatePen(int iStyle, int, COLORREF color) {
