@@ -7,35 +7,20 @@
 
 #include "ole/com_ptr.h"
 #include "ole2.h"
+#include "support.h"
 
 namespace {
 
 using ole::ComPtr;
+using oletest::Offset;
+using oletest::ReadAll;
 
 constexpr DWORD kExclusive = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
-
-LARGE_INTEGER Offset(LONGLONG n) {
-  LARGE_INTEGER li;
-  li.QuadPart = n;
-  return li;
-}
 
 ULARGE_INTEGER Count(ULONGLONG n) {
   ULARGE_INTEGER u;
   u.QuadPart = n;
   return u;
-}
-
-std::string ReadAll(IStream* stream) {
-  stream->Seek(Offset(0), STREAM_SEEK_SET, nullptr);
-  std::string out;
-  char buf[4096];
-  ULONG got = 0;
-  do {
-    EXPECT_EQ(stream->Read(buf, sizeof buf, &got), S_OK);
-    out.append(buf, got);
-  } while (got == sizeof buf);
-  return out;
 }
 
 std::string Pattern(size_t n) {

@@ -11,6 +11,7 @@
 #include "ole/com_ptr.h"
 #include "ole2.h"
 #include "registrar.h"
+#include "registrar_fixture.h"
 #include "support.h"
 #include "winreg.h"
 
@@ -158,21 +159,7 @@ TEST(RegistryLimits, WriteThatWouldOutgrowTheFileIsRefused) {
   RegCloseKey(again);
 }
 
-class RegistrarLimits : public testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_EQ(CoInitialize(nullptr), S_OK);
-    ASSERT_EQ(CoCreateInstance(CLSID_Registrar, nullptr, CLSCTX_INPROC_SERVER, IID_IRegistrar,
-                               registrar_.put_void()),
-              S_OK);
-  }
-  void TearDown() override {
-    registrar_.reset();
-    CoUninitialize();
-  }
-  oletest::ScratchRegistry scratch_;
-  ole::ComPtr<IRegistrar> registrar_;
-};
+class RegistrarLimits : public oletest::RegistrarFixture {};
 
 std::u16string Nested(size_t levels) {
   std::u16string s = u"HKCR { ";

@@ -9,6 +9,7 @@
 #include "ole/com_ptr.h"
 #include "ole2.h"
 #include "registrar.h"
+#include "registrar_fixture.h"
 #include "support.h"
 #include "winreg.h"
 
@@ -185,21 +186,7 @@ TEST(Registry, TwoWritingProcessesLoseNoKey) {
   }
 }
 
-class Registrar : public testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_EQ(CoInitialize(nullptr), S_OK);
-    ASSERT_EQ(CoCreateInstance(CLSID_Registrar, nullptr, CLSCTX_INPROC_SERVER, IID_IRegistrar,
-                               registrar_.put_void()),
-              S_OK);
-  }
-  void TearDown() override {
-    registrar_.reset();
-    CoUninitialize();
-  }
-  oletest::ScratchRegistry scratch_;
-  ole::ComPtr<IRegistrar> registrar_;
-};
+class Registrar : public oletest::RegistrarFixture {};
 
 TEST_F(Registrar, RegisterAndUnregisterKeepWhatTheScriptDidNotAdd) {
   // Keys someone else owns: a sibling class and a value inside the key the script forces.

@@ -109,4 +109,23 @@ std::u16string Text(BSTR s) {
   return std::u16string(s ? s : u"", SysStringLen(s));
 }
 
+LARGE_INTEGER Offset(LONGLONG n) {
+  LARGE_INTEGER li;
+  li.QuadPart = n;
+  return li;
+}
+
+std::string ReadAll(IStream* stream, ULONG chunk) {
+  stream->Seek(Offset(0), STREAM_SEEK_SET, nullptr);
+  std::string out;
+  std::string buf(chunk, '\0');
+  ULONG got = 0;
+  do {
+    got = 0;
+    if (stream->Read(buf.data(), chunk, &got) != S_OK) break;
+    out.append(buf.data(), got);
+  } while (got == chunk);
+  return out;
+}
+
 }  // namespace oletest

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "objidl.h"
 #include "winreg.h"
 
 namespace oletest {
@@ -35,5 +36,9 @@ Run RunProgram(const std::vector<std::string>& argv);
 bool ClassesValue(const std::string& path, const char* name, std::string* value = nullptr);
 
 std::u16string Text(BSTR s);
+
+LARGE_INTEGER Offset(LONGLONG n);
+// The whole stream from its start, read `chunk` bytes at a time.
+std::string ReadAll(IStream* stream, ULONG chunk = 4096);
 
 }  // namespace oletest
