@@ -11,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "base/shared_values.h"
 #include "forms/default_instance.h"
@@ -72,6 +73,21 @@ class UploadWindow : public ::testing::Test {
   }
   std::vector<Box> Boxes() const { return testsupport::Boxes(dialogs); }
   std::string Trail() const { return w->lPITrail->text().toStdString(); }
+  // A server slow enough, and a test file large enough, that an upload is still running when
+  // the test acts: `act` runs once the first bytes have gone.
+  static FtpServerOptions Throttled() {
+    FtpServerOptions o;
+    o.rate_limit = 256 * 1024;
+    return o;
+  }
+  void OnFirstBytes(std::function<void()> act) {
+    std::ofstream(dir + "/" + kFile, std::ios::binary) << std::string(16 * 1024 * 1024, 'x');
+    auto forward = w->FTP1.events().Transfer;
+    w->FTP1.events().Transfer = [forward, act = std::move(act)](int32_t bytes) {
+      forward(bytes);
+      if (bytes > 0) act();
+    };
+  }
   // Sends the test file, answering Yes to the confirmation.
   void Send() {
     dialogs.Answer(dir + "/" + kFile);
@@ -224,15 +240,8 @@ TEST_F(UploadWindow, CancelAndNoChangeNothing) {
 // Uploads below are larger than loopback's socket buffers hold, so that they are still running
 // when the test acts.
 TEST_F(UploadWindow, ServerKilledDuringTheUpload) {
-  FtpServerOptions o;
-  o.rate_limit = 256 * 1024;
-  FtpServer server(o);
-  std::ofstream(dir + "/" + kFile, std::ios::binary) << std::string(16 * 1024 * 1024, 'x');
-  auto forward = w->FTP1.events().Transfer;
-  w->FTP1.events().Transfer = [&](int32_t bytes) {
-    forward(bytes);
-    if (bytes > 0) server.Kill();
-  };
+  FtpServer server(Throttled());
+  OnFirstBytes([&] { server.Kill(); });
   std::vector<std::string> trail;
   auto trail_forward = w->FTP1.events().ProtocolTrail;
   w->FTP1.events().ProtocolTrail = [&](int16_t d, const std::string& l) {
@@ -254,15 +263,8 @@ TEST_F(UploadWindow, ServerKilledDuringTheUpload) {
 }
 
 TEST_F(UploadWindow, ClosingDuringAnUploadStopsItAndKeepsTheWindow) {
-  FtpServerOptions o;
-  o.rate_limit = 256 * 1024;
-  FtpServer server(o);
-  std::ofstream(dir + "/" + kFile, std::ios::binary) << std::string(16 * 1024 * 1024, 'x');
-  auto forward = w->FTP1.events().Transfer;
-  w->FTP1.events().Transfer = [&](int32_t bytes) {
-    forward(bytes);
-    if (bytes > 0) w->close();
-  };
+  FtpServer server(Throttled());
+  OnFirstBytes([&] { w->close(); });
   Fill(server.host(), "meter", "secret");
   Send();
   ASSERT_EQ(Boxes().size(), 2u);
