@@ -30,6 +30,7 @@
 #include "ftp/frm_Ftp.h"
 #include "ftp/frm_Login.h"
 #include "ftp_server.h"
+#include "transfer_hooks.h"
 #include "window_rules.h"
 #include "window_test_support.h"
 
@@ -494,27 +495,20 @@ TEST_F(FtpWindow, ProgressBarFollowsALargeTransferFromTheSizeChosenAtItsStart) {
 }
 
 TEST_F(FtpWindow, CancelStopsARunningTransferAndTheWindowGoesOn) {
-  FtpServerOptions o;
-  o.rate_limit = 256 * 1024;
-  FtpServer server(o);
-  testsupport::WriteBytes((server.root() / "big.img").string(), std::string(16 * 1024 * 1024, 'b'));
+  FtpServer server(ftptest::Throttled());
+  testsupport::WriteBytes((server.root() / "big.img").string(), std::string(ftptest::kSlowFileSize, 'b'));
   testsupport::WriteBytes((server.root() / "small.img").string(), "small");
   Open();
   Connect(server);
   bool cancelled = false;
-  auto forward = w->FTP1.events().Transfer;
-  w->FTP1.events().Transfer = [&](int32_t bytes) {
-    forward(bytes);
-    if (bytes > 0 && !cancelled) {
-      cancelled = true;
-      QTest::mouseClick(w->cmdCancel, Qt::LeftButton);
-    }
-  };
+  ftptest::OnFirstBytes(w->FTP1, [&] {
+    cancelled = true;
+    QTest::mouseClick(w->cmdCancel, Qt::LeftButton);
+  });
   Select(w->lstRemote, "big.img");
   const auto start = std::chrono::steady_clock::now();
   w->cmdDownload->click();
   EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
-  w->FTP1.events().Transfer = forward;
   ASSERT_TRUE(cancelled);
   EXPECT_EQ(Boxes(), (std::vector<Box>{{"Error: 12017 The operation was interrupted", kAppTitle,
                                         forms::vbOKOnly}}));
@@ -536,10 +530,8 @@ TEST_F(FtpWindow, CancelStopsARunningTransferAndTheWindowGoesOn) {
 }
 
 TEST_F(FtpWindow, UnloadedDuringATransferItStopsItAndGoesOnceItsHandlerReturns) {
-  FtpServerOptions o;
-  o.rate_limit = 256 * 1024;
-  FtpServer server(o);
-  testsupport::WriteBytes((server.root() / "big.img").string(), std::string(16 * 1024 * 1024, 'b'));
+  FtpServer server(ftptest::Throttled());
+  testsupport::WriteBytes((server.root() / "big.img").string(), std::string(ftptest::kSlowFileSize, 'b'));
   Open();
   Connect(server);
   QPointer<frmFtp> window(w);

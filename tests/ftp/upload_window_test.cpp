@@ -21,6 +21,7 @@
 #include "frm_FileCreate.h"
 #include "ftp/frm_Upload.h"
 #include "ftp_server.h"
+#include "transfer_hooks.h"
 #include "window_rules.h"
 #include "window_test_support.h"
 
@@ -73,20 +74,10 @@ class UploadWindow : public ::testing::Test {
   }
   std::vector<Box> Boxes() const { return testsupport::Boxes(dialogs); }
   std::string Trail() const { return w->lPITrail->text().toStdString(); }
-  // A server slow enough, and a test file large enough, that an upload is still running when
-  // the test acts: `act` runs once the first bytes have gone.
-  static FtpServerOptions Throttled() {
-    FtpServerOptions o;
-    o.rate_limit = 256 * 1024;
-    return o;
-  }
+  // A test file large enough to be still moving when `act` runs, at the first bytes sent.
   void OnFirstBytes(std::function<void()> act) {
-    std::ofstream(dir + "/" + kFile, std::ios::binary) << std::string(16 * 1024 * 1024, 'x');
-    auto forward = w->FTP1.events().Transfer;
-    w->FTP1.events().Transfer = [forward, act = std::move(act)](int32_t bytes) {
-      forward(bytes);
-      if (bytes > 0) act();
-    };
+    std::ofstream(dir + "/" + kFile, std::ios::binary) << std::string(ftptest::kSlowFileSize, 'x');
+    ftptest::OnFirstBytes(w->FTP1, std::move(act));
   }
   // Sends the test file, answering Yes to the confirmation.
   void Send() {
@@ -240,7 +231,7 @@ TEST_F(UploadWindow, CancelAndNoChangeNothing) {
 // Uploads below are larger than loopback's socket buffers hold, so that they are still running
 // when the test acts.
 TEST_F(UploadWindow, ServerKilledDuringTheUpload) {
-  FtpServer server(Throttled());
+  FtpServer server(ftptest::Throttled());
   OnFirstBytes([&] { server.Kill(); });
   std::vector<std::string> trail;
   auto trail_forward = w->FTP1.events().ProtocolTrail;
@@ -263,7 +254,7 @@ TEST_F(UploadWindow, ServerKilledDuringTheUpload) {
 }
 
 TEST_F(UploadWindow, ClosingDuringAnUploadStopsItAndKeepsTheWindow) {
-  FtpServer server(Throttled());
+  FtpServer server(ftptest::Throttled());
   OnFirstBytes([&] { w->close(); });
   Fill(server.host(), "meter", "secret");
   Send();
