@@ -274,13 +274,12 @@ namespace {
 // after the host's loop has had a turn for its timers and input. Deactivation drains for a
 // second at most: what was waiting when it began takes far less, and the rest is closed away.
 constexpr auto kReceiveSlice = std::chrono::milliseconds(10);
-constexpr auto kDrainLimit = std::chrono::seconds(1);
+constexpr auto kDrainLimit = std::chrono::milliseconds(1000);
 
 }  // namespace
 
 bool DatagramEngine::ReceiveLoop(bool nested) {
-  const auto until = std::chrono::steady_clock::now() + (nested ? std::chrono::steady_clock::duration(kDrainLimit)
-                                                                : std::chrono::steady_clock::duration(kReceiveSlice));
+  const auto until = std::chrono::steady_clock::now() + (nested ? kDrainLimit : kReceiveSlice);
   while (socket_ != INVALID_SOCKET && accept_data_) {
     if (close_pending_ && !nested) {
       in_receive_ = false;
